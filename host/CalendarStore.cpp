@@ -1,0 +1,103 @@
+#include "host/CalendarStore.h"
+
+#include <wx/ffile.h>
+#include <wx/filename.h>
+
+#include <cstdio>
+#include <unistd.h>
+
+CalendarStore::CalendarStore(const wxString& path) : m_Path(path) {}
+
+CalendarStore::~CalendarStore() {
+    for (auto& entry : m_Components) icalcomponent_free(entry.second);
+}
+
+void CalendarStore::Put(icalcomponent* component) {
+    if (!component) return;
+    const char* uid = icalcomponent_get_uid(component);
+    std::string key = uid ? uid : "";
+    auto found = m_Components.find(key);
+    if (found != m_Components.end()) {
+        icalcomponent_free(found->second);
+        found->second = component;
+    } else {
+        m_Components.emplace(key, component);
+    }
+    m_Modified = true;
+}
+
+void CalendarStore::Remove(const std::string& uid) {
+    auto found = m_Components.find(uid);
+    if (found == m_Components.end()) return;
+    icalcomponent_free(found->second);
+    m_Components.erase(found);
+    m_Modified = true;
+}
+
+const icalcomponent* CalendarStore::Find(const std::string& uid) const {
+    auto found = m_Components.find(uid);
+    return found == m_Components.end() ? nullptr : found->second;
+}
+
+std::vector<const icalcomponent*> CalendarStore::Components() const {
+    std::vector<const icalcomponent*> all;
+    all.reserve(m_Components.size());
+    for (const auto& entry : m_Components) all.push_back(entry.second);
+    return all;
+}
+
+bool CalendarStore::Load(wxString& error) {
+    if (!wxFileName::FileExists(m_Path)) return true;
+    wxFFile file(m_Path, wxT("rb"));
+    wxString text;
+    if (!file.IsOpened() || !file.ReadAll(&text, wxConvUTF8)) {
+        error = wxString::Format(wxT("cannot read \"%s\""), m_Path);
+        return false;
+    }
+    icalcomponent* root = icalparser_parse_string(text.utf8_str());
+    if (!root) {
+        if (text.Strip(wxString::both).empty()) return true;
+        error = wxString::Format(wxT("\"%s\" is not an iCalendar file"), m_Path);
+        return false;
+    }
+    for (icalcomponent* c = icalcomponent_get_first_component(root, ICAL_ANY_COMPONENT); c;
+         c = icalcomponent_get_next_component(root, ICAL_ANY_COMPONENT)) {
+        if (icalcomponent_isa(c) == ICAL_VTIMEZONE_COMPONENT) continue;
+        Put(icalcomponent_new_clone(c));
+    }
+    icalcomponent_free(root);
+    m_Modified = false;
+    return true;
+}
+
+std::string CalendarStore::AsText() const {
+    std::string text = "BEGIN:VCALENDAR\r\nPRODID:-//Corvane/HeadlessHost//EN\r\nVERSION:2.0\r\n";
+    for (const auto& entry : m_Components) {
+        char* component = icalcomponent_as_ical_string(entry.second);
+        if (component) text += component;
+    }
+    text += "END:VCALENDAR\r\n";
+    return text;
+}
+
+bool CalendarStore::Save(wxString& error) {
+    const std::string text = AsText();
+    const std::string path(m_Path.utf8_str());
+    const std::string temporary = path + ".tmp";
+    FILE* out = std::fopen(temporary.c_str(), "wb");
+    if (!out) {
+        error = wxString::Format(wxT("cannot write \"%s\""), m_Path);
+        return false;
+    }
+    bool ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    ok = std::fflush(out) == 0 && ok;
+    ok = fsync(fileno(out)) == 0 && ok;
+    ok = std::fclose(out) == 0 && ok;
+    if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        error = wxString::Format(wxT("cannot write \"%s\""), m_Path);
+        return false;
+    }
+    m_Modified = false;
+    return true;
+}

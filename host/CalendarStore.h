@@ -1,0 +1,38 @@
+// One calendar's components as the host keeps them: by UID, saved as an iCalendar file.
+#pragma once
+
+#include <libical/ical.h>
+#include <wx/string.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+class CalendarStore {
+public:
+    explicit CalendarStore(const wxString& path);
+    ~CalendarStore();
+    CalendarStore(const CalendarStore&) = delete;
+    CalendarStore& operator=(const CalendarStore&) = delete;
+
+    // Takes ownership; a component with the same UID is replaced.
+    void Put(icalcomponent* component);
+    void Remove(const std::string& uid);
+    const icalcomponent* Find(const std::string& uid) const;
+    size_t Size() const { return m_Components.size(); }
+    std::vector<const icalcomponent*> Components() const;
+
+    // Loads the file when it exists; false with a reason when it cannot be read.
+    bool Load(wxString& error);
+    // Writes beside the old file and renames over it, so a failure keeps the old one.
+    bool Save(wxString& error);
+    // The whole calendar as iCalendar text.
+    std::string AsText() const;
+    bool IsModified() const { return m_Modified; }
+    const wxString& Path() const { return m_Path; }
+
+private:
+    wxString m_Path;
+    std::map<std::string, icalcomponent*> m_Components;
+    bool m_Modified = false;
+};

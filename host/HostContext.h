@@ -1,0 +1,70 @@
+// The headless host's state behind the Corvane_* services: data directory, log, configuration,
+// the calendars' component stores, the time zones and what the plug-in reported.
+#pragma once
+
+#include "host/CalendarStore.h"
+
+#include <libical/ical.h>
+#include <wx/fileconf.h>
+#include <wx/string.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class CCalendarHandler;
+
+class HostContext {
+public:
+    static HostContext& Get();
+
+    // Opens the data directory (created when missing), the log file and the configuration.
+    bool Open(const wxString& dataDir, unsigned logLevel, wxString& error);
+    void Close();
+
+    // Services.
+    void Log(int level, const wxString& text);
+    int Message(const wxString& text, long style, bool returnAtOnce);
+    void SetTrayStatus(int status, const wxString& calendar);
+    void EventWritten(bool success, const wxString& calendar);
+    void AddComponent(icalcomponent* component, CCalendarHandler* handler, unsigned flags);
+    bool HasStartupDelayPassed();
+    const wchar_t* GetPath(int kind);
+    void WriteSetting(const wxString& groupPath, const wxString& key, const wxString& value);
+    void AddTimeZone(icalcomponent* timeZone);
+    icaltimezone* CheckForTimeZone(icalcomponent* component);
+    unsigned LogLevel() const { return m_LogLevel; }
+
+    // For the commands.
+    wxFileConfig* Config() { return m_Config.get(); }
+    const wxString& DataDir() const { return m_DataDir; }
+    CalendarStore& Store(const wxString& calendar);
+    bool SaveStores(wxString& error);
+    int TrayStatus(const wxString& calendar);
+    // Counts of calls the plug-in made, for waiting on the worker.
+    unsigned long TrayChanges();
+    unsigned long EventsWrittenCount();
+    unsigned long FailedWrites();
+    void SetStartupDelay(double seconds);
+    std::mutex& Mutex() { return m_Mutex; }
+
+private:
+    HostContext() = default;
+    void WriteLogLine(int level, const wxString& text);
+
+    std::mutex m_Mutex;
+    wxString m_DataDir;
+    unsigned m_LogLevel = 3;
+    FILE* m_LogFile = nullptr;
+    std::unique_ptr<wxFileConfig> m_Config;
+    std::map<wxString, std::unique_ptr<CalendarStore>> m_Stores;
+    std::map<std::string, icaltimezone*> m_Zones;
+    std::map<wxString, int> m_TrayStatus;
+    unsigned long m_TrayChanges = 0;
+    unsigned long m_EventsWritten = 0;
+    unsigned long m_FailedWrites = 0;
+    long long m_StartupDelayEnd = 0;
+};

@@ -1,0 +1,20 @@
+#include "plugin/Log.h"
+
+#include "plugin/HostApi.h"
+
+#include <wx/intl.h>
+#include <wx/translation.h>
+
+wxString EscapePercent(const wxString& text) {
+    wxString escaped(text);
+    escaped.Replace(wxT("%"), wxT("%%"));
+    return escaped;
+}
+
+void HostLog(int level, const wxString& text) { Corvane_Log(level, text.wc_str()); }
+
+wxString Translate(const wxString& text) {
+    // Without a catalogue (or without translations set up at all) the English text stands.
+    if (!wxTranslations::Get()) return text;
+    return wxGetTranslation(text);
+}

@@ -1,0 +1,13 @@
+// Small helpers around the host's log, which takes every text as a format.
+#pragma once
+
+#include <wx/string.h>
+
+// Every "%" doubled, so the host's formatting prints the text as it stands.
+wxString EscapePercent(const wxString& text);
+
+// Corvane_Log with a wxString; the caller has already escaped the text where needed.
+void HostLog(int level, const wxString& text);
+
+// The translation of a user-visible text (the English text is the key).
+wxString Translate(const wxString& text);

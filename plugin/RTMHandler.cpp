@@ -1,0 +1,126 @@
+#include "plugin/RTMHandler.h"
+
+#include "plugin/ConfigGroup.h"
+#include "plugin/HostApi.h"
+
+const wchar_t* const RTM_PLUGIN_NAME = L"Remember The Milk";
+
+CRTMHandler::CRTMHandler(wxConfigBase* config, const wxString& name, const wxString& section)
+    : CPluginHandler(config, name, section), m_Thread(nullptr) {
+    for (int i = 0; i < ROW_COUNT; ++i) m_Rows[i] = new SettingsRow();
+    m_Rows[ROW_COUNT] = nullptr;
+    Corvane_GetNetworkParameters(&m_Settings.network, &m_Settings.concurrentSync);
+    const wchar_t* dataDir = Corvane_GetPath(PATH_DATA);
+    m_Settings.dataDir = wxFileName::DirName(dataDir ? wxString(dataDir) : wxString());
+    ReadSettings();
+    m_MirrorToOffline = m_Settings.keepOfflineCopy;
+}
+
+CRTMHandler::~CRTMHandler() {
+    for (int i = 0; i < ROW_COUNT; ++i) {
+        delete m_Rows[i];
+        m_Rows[i] = nullptr;
+    }
+}
+
+CCalendarHandler* CRTMHandler::Clone() {
+    auto* copy = new CRTMHandler(m_Config, m_Name, m_Section);
+    copy->Assign(*this);
+    for (int i = 0; i < ROW_COUNT; ++i) *copy->m_Rows[i] = *m_Rows[i];
+    return copy;
+}
+
+void CRTMHandler::Start(void* argument) { CPluginHandler::Start(argument); }
+
+void CRTMHandler::SetEnabled(bool enable) { CPluginHandler::SetEnabled(enable); }
+
+void CRTMHandler::RunAuthorisation(void* argument) { CPluginHandler::RunAuthorisation(argument); }
+
+void CRTMHandler::ReadSettings() {
+    if (!m_Config) return;
+    ConfigGroup section(m_Config, m_Section);
+    m_Settings.authToken = m_Config->Read(wxT("AuthToken"), wxString());
+    ConfigGroup calendar(m_Config, m_Name);
+    m_Settings.list = m_Config->Read(wxT("List"), wxString());
+    m_Settings.pollFrequency = static_cast<int32_t>(m_Config->ReadLong(wxT("PollFrequency"), 0));
+    m_Settings.suppressErrors = m_Config->ReadBool(wxT("SuppressErrors"), false);
+    m_Settings.keepOfflineCopy = m_Config->ReadBool(wxT("KeepOfflineCopy"), false);
+    m_Settings.lastSync = static_cast<int32_t>(m_Config->ReadLong(wxT("LastSync"), 0));
+}
+
+void CRTMHandler::WriteSettings() {
+    if (!m_Config || m_Name == wxT("Dummy")) return;
+    ConfigGroup section(m_Config, m_Section);
+    ConfigGroup calendar(m_Config, m_Name);
+    m_Config->Write(wxT("List"), m_Settings.list);
+    m_Config->Write(wxT("PollFrequency"), static_cast<long>(m_Settings.pollFrequency));
+    m_Config->Write(wxT("SuppressErrors"), m_Settings.suppressErrors);
+    m_Config->Write(wxT("KeepOfflineCopy"), m_Settings.keepOfflineCopy);
+}
+
+void CRTMHandler::ReadAuthToken() {
+    if (!m_Config) return;
+    ConfigGroup section(m_Config, m_Section);
+    m_Settings.authToken = m_Config->Read(wxT("AuthToken"), wxString());
+}
+
+SettingsRow** CRTMHandler::GetSettings(bool) {
+    const uint32_t index = PollChoiceIndex(m_Settings.pollFrequency);
+
+    SettingsRow& list = *m_Rows[0];
+    list.label = Translate(wxT("List"));
+    list.type = ROW_TEXT;
+    list.value = m_Settings.list;
+    list.hostFlag = true;
+
+    SettingsRow& poll = *m_Rows[1];
+    poll.label = Translate(wxT("Poll frequency (mins)"));
+    poll.type = ROW_CHOICE;
+    poll.selection = index;
+    poll.value = wxString::Format(wxT("%i"), m_Settings.pollFrequency);
+    poll.choices.Clear();
+    poll.choices.Add(Translate(wxT("Never")));
+    for (const wchar_t* minutes : {L"15", L"30", L"60", L"120"}) poll.choices.Add(minutes);
+    if (index == 5) poll.choices.Add(poll.value);
+    poll.hostFlag = false;
+
+    SettingsRow& suppress = *m_Rows[2];
+    suppress.label = Translate(wxT("Suppress errors"));
+    suppress.type = ROW_CHECK;
+    suppress.ticked = m_Settings.suppressErrors;
+    suppress.hostFlag = false;
+
+    SettingsRow& offline = *m_Rows[3];
+    offline.label = Translate(wxT("Keep offline copy"));
+    offline.type = ROW_CHECK;
+    offline.ticked = m_Settings.keepOfflineCopy;
+    offline.hostFlag = false;
+
+    return m_Rows;
+}
+
+void CRTMHandler::ApplySettings(void* argument) {
+    if (argument) {
+        m_Settings.list = m_Rows[0]->value;
+        m_Settings.pollFrequency = LeadingNumber(m_Rows[1]->value);
+        m_Settings.suppressErrors = m_Rows[2]->ticked;
+        m_Settings.keepOfflineCopy = m_Rows[3]->ticked;
+    }
+    WriteSettings();
+}
+
+wxString CRTMHandler::GetSettingsHelp() {
+    return Translate(
+        wxT("Choose the name of the task list from the Remember The Milk. You can also leave the field empty if "
+            "you want to get all your lists."));
+}
+
+wxString CRTMHandler::GetDisplayName() {
+    return m_Settings.list.empty() ? wxString(RTM_PLUGIN_NAME) : m_Settings.list;
+}
+
+void CRTMHandler::Log(int level, const wxString& text) const { HostLog(level, m_Name + wxT(": ") + text); }
+
+void CRTMHandler::LogFormatted(int level, const wxString& text) const {
+    HostLog(level, EscapePercent(m_Name + wxT(": ") + text));
+}

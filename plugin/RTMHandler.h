@@ -1,0 +1,61 @@
+// The plug-in's own calendar handler: settings, the settings page and the worker thread.
+#pragma once
+
+#include "plugin/Log.h"
+#include "plugin/PluginHandler.h"
+#include "plugin/Settings.h"
+
+class CRTMThread;
+
+// The plug-in's name; also the settings section of every handler.
+extern const wchar_t* const RTM_PLUGIN_NAME;
+
+class CRTMHandler : public CPluginHandler {
+public:
+    CRTMHandler(wxConfigBase* config, const wxString& name, const wxString& section);
+    ~CRTMHandler() override;
+
+    CCalendarHandler* Clone() override;
+    void Start(void* argument) override;
+    void SetEnabled(bool enable) override;
+    SettingsRow** GetSettings(bool argument) override;
+    void ApplySettings(void* argument) override;
+    void RunAuthorisation(void* argument) override;
+    wxString GetSettingsHelp() override;
+    wxString GetDisplayName() override;
+
+    // Plain log: the calendar's name and ": " before the text. Callers pass texts without "%".
+    void Log(int level, const wxString& text) const;
+    // Formatted log: printf-style, then the name prefix, then every "%" doubled for the host.
+    template <typename... Args>
+    void LogFormat(int level, const wxString& format, Args... args) const {
+        LogFormatted(level, wxString::Format(format, args...));
+    }
+
+    RTMSettings& Settings() { return m_Settings; }
+    const RTMSettings& Settings() const { return m_Settings; }
+
+    void ReadSettings();
+    void WriteSettings();
+    // Re-reads the token from the settings section (after an authorisation run).
+    void ReadAuthToken();
+
+protected:
+    void LogFormatted(int level, const wxString& text) const;
+
+    static const int ROW_COUNT = 4;
+    SettingsRow* m_Rows[ROW_COUNT + 1];
+    RTMSettings m_Settings;
+    CRTMThread* m_Thread;
+};
+
+// Writes through the handler's formatted log, or straight to the host's log when there is none.
+template <typename... Args>
+void LogThrough(const CRTMHandler* handler, int level, const wxString& format, Args... args) {
+    const wxString text = wxString::Format(format, args...);
+    if (handler) {
+        handler->LogFormat(level, wxT("%s"), text);
+    } else {
+        HostLog(level, EscapePercent(text));
+    }
+}
