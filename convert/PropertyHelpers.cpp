@@ -1,0 +1,51 @@
+#include "convert/PropertyHelpers.h"
+
+#include <cstring>
+
+void AddTextProperty(icalcomponent* component, icalproperty_kind kind, const wxString& text) {
+    const wxScopedCharBuffer utf8 = text.utf8_str();
+    icalproperty* property = nullptr;
+    if (kind == ICAL_URL_PROPERTY) {
+        property = icalproperty_new_url(utf8.data());
+    } else {
+        property = icalproperty_new(kind);
+        icalproperty_set_value(property, icalvalue_new_text(utf8.data()));
+    }
+    icalcomponent_add_property(component, property);
+}
+
+void AddIntegerProperty(icalcomponent* component, icalproperty_kind kind, int value) {
+    icalproperty* property = icalproperty_new(kind);
+    icalproperty_set_value(property, icalvalue_new_integer(value));
+    icalcomponent_add_property(component, property);
+}
+
+void AddTimeProperty(icalcomponent* component, icalproperty_kind kind, const icaltimetype& time) {
+    icalproperty* property = icalproperty_new(kind);
+    icalproperty_set_value(property, icalvalue_new_datetime(time));
+    icalcomponent_add_property(component, property);
+}
+
+void AddXProperty(icalcomponent* component, const char* name, const wxString& text) {
+    icalproperty* property = icalproperty_new_x(text.utf8_str().data());
+    icalproperty_set_x_name(property, name);
+    icalcomponent_add_property(component, property);
+}
+
+wxString GetXProperty(const icalcomponent* component, const char* name) {
+    auto* c = const_cast<icalcomponent*>(component);
+    if (!c || !name) return wxString();
+    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_X_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_X_PROPERTY)) {
+        const char* xName = icalproperty_get_x_name(p);
+        if (xName && std::strcmp(xName, name) == 0) return FromUtf8(icalproperty_get_x(p));
+    }
+    return wxString();
+}
+
+wxString FromUtf8(const char* text) {
+    if (!text || !*text) return wxString();
+    wxString wide = wxString::FromUTF8(text);
+    if (wide.empty()) wide = wxString(text, wxConvLocal);
+    return wide;
+}
