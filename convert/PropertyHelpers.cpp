@@ -34,18 +34,22 @@ void AddXProperty(icalcomponent* component, const char* name, const wxString& te
 
 wxString GetXProperty(const icalcomponent* component, const char* name) {
     auto* c = const_cast<icalcomponent*>(component);
-    if (!c || !name) return wxString();
+    if (!c || !name)
+        return wxString();
     for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_X_PROPERTY); p;
          p = icalcomponent_get_next_property(c, ICAL_X_PROPERTY)) {
         const char* xName = icalproperty_get_x_name(p);
-        if (xName && std::strcmp(xName, name) == 0) return FromUtf8(icalproperty_get_x(p));
+        if (xName && std::strcmp(xName, name) == 0)
+            return FromUtf8(icalproperty_get_x(p));
     }
     return wxString();
 }
 
 wxString FromUtf8(const char* text) {
-    if (!text || !*text) return wxString();
+    if (!text || !*text)
+        return wxString();
     wxString wide = wxString::FromUTF8(text);
-    if (wide.empty()) wide = wxString(text, wxConvLocal);
+    if (wide.empty())
+        wide = wxString(text, wxConvLocal);
     return wide;
 }

@@ -3,17 +3,19 @@
 #include <wx/ffile.h>
 #include <wx/filename.h>
 
-#include <cstdio>
 #include <unistd.h>
+#include <cstdio>
 
 CalendarStore::CalendarStore(const wxString& path) : m_Path(path) {}
 
 CalendarStore::~CalendarStore() {
-    for (auto& entry : m_Components) icalcomponent_free(entry.second);
+    for (auto& entry : m_Components)
+        icalcomponent_free(entry.second);
 }
 
 void CalendarStore::Put(icalcomponent* component) {
-    if (!component) return;
+    if (!component)
+        return;
     const char* uid = icalcomponent_get_uid(component);
     std::string key = uid ? uid : "";
     auto found = m_Components.find(key);
@@ -28,7 +30,8 @@ void CalendarStore::Put(icalcomponent* component) {
 
 void CalendarStore::Remove(const std::string& uid) {
     auto found = m_Components.find(uid);
-    if (found == m_Components.end()) return;
+    if (found == m_Components.end())
+        return;
     icalcomponent_free(found->second);
     m_Components.erase(found);
     m_Modified = true;
@@ -42,12 +45,14 @@ const icalcomponent* CalendarStore::Find(const std::string& uid) const {
 std::vector<const icalcomponent*> CalendarStore::Components() const {
     std::vector<const icalcomponent*> all;
     all.reserve(m_Components.size());
-    for (const auto& entry : m_Components) all.push_back(entry.second);
+    for (const auto& entry : m_Components)
+        all.push_back(entry.second);
     return all;
 }
 
 bool CalendarStore::Load(wxString& error) {
-    if (!wxFileName::FileExists(m_Path)) return true;
+    if (!wxFileName::FileExists(m_Path))
+        return true;
     wxFFile file(m_Path, wxT("rb"));
     wxString text;
     if (!file.IsOpened() || !file.ReadAll(&text, wxConvUTF8)) {
@@ -56,13 +61,15 @@ bool CalendarStore::Load(wxString& error) {
     }
     icalcomponent* root = icalparser_parse_string(text.utf8_str());
     if (!root) {
-        if (text.Strip(wxString::both).empty()) return true;
+        if (text.Strip(wxString::both).empty())
+            return true;
         error = wxString::Format(wxT("\"%s\" is not an iCalendar file"), m_Path);
         return false;
     }
     for (icalcomponent* c = icalcomponent_get_first_component(root, ICAL_ANY_COMPONENT); c;
          c = icalcomponent_get_next_component(root, ICAL_ANY_COMPONENT)) {
-        if (icalcomponent_isa(c) == ICAL_VTIMEZONE_COMPONENT) continue;
+        if (icalcomponent_isa(c) == ICAL_VTIMEZONE_COMPONENT)
+            continue;
         Put(icalcomponent_new_clone(c));
     }
     icalcomponent_free(root);
@@ -74,7 +81,8 @@ std::string CalendarStore::AsText() const {
     std::string text = "BEGIN:VCALENDAR\r\nPRODID:-//Corvane/HeadlessHost//EN\r\nVERSION:2.0\r\n";
     for (const auto& entry : m_Components) {
         char* component = icalcomponent_as_ical_string(entry.second);
-        if (component) text += component;
+        if (component)
+            text += component;
     }
     text += "END:VCALENDAR\r\n";
     return text;

@@ -9,7 +9,7 @@
 #include <vector>
 
 class CalendarStore {
-public:
+  public:
     explicit CalendarStore(const wxString& path);
     ~CalendarStore();
     CalendarStore(const CalendarStore&) = delete;
@@ -31,7 +31,7 @@ public:
     bool IsModified() const { return m_Modified; }
     const wxString& Path() const { return m_Path; }
 
-private:
+  private:
     wxString m_Path;
     std::map<std::string, icalcomponent*> m_Components;
     bool m_Modified = false;

@@ -21,7 +21,8 @@ const CommandInfo* FindCommand(const wxString& name) {
 
 std::vector<CommandInfo> AllCommands() {
     std::vector<CommandInfo> all;
-    for (const auto& entry : Registry()) all.push_back(entry.second);
+    for (const auto& entry : Registry())
+        all.push_back(entry.second);
     return all;
 }
 
@@ -30,7 +31,8 @@ int CommandError(const wxString& text) {
     return 1;
 }
 
-bool CommandArgs::Parse(const std::vector<wxString>& args, const std::vector<wxString>& allowed, wxString& error) {
+bool CommandArgs::Parse(const std::vector<wxString>& args, const std::vector<wxString>& allowed,
+                        wxString& error) {
     for (size_t i = 0; i < args.size(); ++i) {
         const wxString& arg = args[i];
         if (!arg.StartsWith(wxT("--"))) {
@@ -38,7 +40,8 @@ bool CommandArgs::Parse(const std::vector<wxString>& args, const std::vector<wxS
             continue;
         }
         bool known = false;
-        for (const wxString& name : allowed) known = known || name == arg;
+        for (const wxString& name : allowed)
+            known = known || name == arg;
         if (!known) {
             error = wxString::Format(wxT("unknown option %s"), arg);
             return false;

@@ -38,5 +38,6 @@ bool ParseOnOff(const wxString& text, bool& value);
 
 #define CORVANE_COMMAND_CONCAT2(a, b) a##b
 #define CORVANE_COMMAND_CONCAT(a, b) CORVANE_COMMAND_CONCAT2(a, b)
-#define CORVANE_COMMAND(name, usage, summary, fn) \
-    static const bool CORVANE_COMMAND_CONCAT(registered_, __LINE__) = RegisterCommand({name, usage, summary, fn})
+#define CORVANE_COMMAND(name, usage, summary, fn)                     \
+    static const bool CORVANE_COMMAND_CONCAT(registered_, __LINE__) = \
+        RegisterCommand({name, usage, summary, fn})

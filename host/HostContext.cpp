@@ -7,10 +7,10 @@
 #include <wx/filename.h>
 #include <wx/time.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <iostream>
 #include <string>
-#include <unistd.h>
 
 HostContext& HostContext::Get() {
     static HostContext context;
@@ -38,12 +38,15 @@ bool HostContext::Open(const wxString& dataDir, unsigned logLevel, wxString& err
 }
 
 void HostContext::Close() {
-    for (auto& zone : m_Zones) icaltimezone_free(zone.second, 1);
+    for (auto& zone : m_Zones)
+        icaltimezone_free(zone.second, 1);
     m_Zones.clear();
     m_Stores.clear();
-    if (m_Config) m_Config->Flush();
+    if (m_Config)
+        m_Config->Flush();
     m_Config.reset();
-    if (m_LogFile) std::fclose(m_LogFile);
+    if (m_LogFile)
+        std::fclose(m_LogFile);
     m_LogFile = nullptr;
 }
 
@@ -54,7 +57,8 @@ void HostContext::WriteLogLine(int level, const wxString& text) {
         std::fprintf(m_LogFile, "%s\n", line.c_str());
         std::fflush(m_LogFile);
     }
-    if (level & m_LogLevel) std::fprintf(stderr, "%s\n", line.c_str());
+    if (level & m_LogLevel)
+        std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 void HostContext::Log(int level, const wxString& text) {
@@ -91,12 +95,15 @@ void HostContext::SetTrayStatus(int status, const wxString& calendar) {
 void HostContext::EventWritten(bool success, const wxString& calendar) {
     std::lock_guard<std::mutex> lock(m_Mutex);
     ++m_EventsWritten;
-    if (!success) ++m_FailedWrites;
-    WriteLogLine(LOG_DEBUG, wxString::Format(wxT("Write to %s %s"), calendar, success ? "succeeded" : "failed"));
+    if (!success)
+        ++m_FailedWrites;
+    WriteLogLine(LOG_DEBUG,
+                 wxString::Format(wxT("Write to %s %s"), calendar, success ? "succeeded" : "failed"));
 }
 
 void HostContext::AddComponent(icalcomponent* component, CCalendarHandler* handler, unsigned flags) {
-    if (!component) return;
+    if (!component)
+        return;
     const wxString calendar = handler ? handler->GetName() : wxString();
     std::lock_guard<std::mutex> lock(m_Mutex);
     CalendarStore& store = Store(calendar);
@@ -111,12 +118,15 @@ void HostContext::AddComponent(icalcomponent* component, CCalendarHandler* handl
 
 CalendarStore& HostContext::Store(const wxString& calendar) {
     auto found = m_Stores.find(calendar);
-    if (found != m_Stores.end()) return *found->second;
+    if (found != m_Stores.end())
+        return *found->second;
     wxString fileName(calendar);
-    for (wxChar bad : wxString(wxT("\\/:*?\"<>|"))) fileName.Replace(wxString(bad), wxT("_"));
+    for (wxChar bad : wxString(wxT("\\/:*?\"<>|")))
+        fileName.Replace(wxString(bad), wxT("_"));
     auto store = std::make_unique<CalendarStore>(wxFileName(m_DataDir, fileName + wxT(".ics")).GetFullPath());
     wxString error;
-    if (!store->Load(error)) WriteLogLine(LOG_ERROR, wxT("Host store: ") + error);
+    if (!store->Load(error))
+        WriteLogLine(LOG_ERROR, wxT("Host store: ") + error);
     CalendarStore& result = *store;
     m_Stores.emplace(calendar, std::move(store));
     return result;
@@ -125,7 +135,8 @@ CalendarStore& HostContext::Store(const wxString& calendar) {
 bool HostContext::SaveStores(wxString& error) {
     std::lock_guard<std::mutex> lock(m_Mutex);
     for (auto& entry : m_Stores) {
-        if (entry.second->IsModified() && !entry.second->Save(error)) return false;
+        if (entry.second->IsModified() && !entry.second->Save(error))
+            return false;
     }
     return true;
 }
@@ -155,7 +166,9 @@ void HostContext::SetStartupDelay(double seconds) {
     m_StartupDelayEnd = wxGetLocalTimeMillis().GetValue() + static_cast<long long>(seconds * 1000);
 }
 
-bool HostContext::HasStartupDelayPassed() { return wxGetLocalTimeMillis().GetValue() >= m_StartupDelayEnd; }
+bool HostContext::HasStartupDelayPassed() {
+    return wxGetLocalTimeMillis().GetValue() >= m_StartupDelayEnd;
+}
 
 const wchar_t* HostContext::GetPath(int) {
     // Cookies (9) and the offline file (11) both live in the data directory.
@@ -164,7 +177,8 @@ const wchar_t* HostContext::GetPath(int) {
 
 void HostContext::WriteSetting(const wxString& groupPath, const wxString& key, const wxString& value) {
     std::lock_guard<std::mutex> lock(m_Mutex);
-    if (!m_Config) return;
+    if (!m_Config)
+        return;
     const wxString oldPath = m_Config->GetPath();
     m_Config->SetPath(wxT("/") + groupPath);
     m_Config->Write(key, value);
@@ -173,7 +187,8 @@ void HostContext::WriteSetting(const wxString& groupPath, const wxString& key, c
 }
 
 void HostContext::AddTimeZone(icalcomponent* timeZone) {
-    if (!timeZone) return;
+    if (!timeZone)
+        return;
     icalproperty* tzid = icalcomponent_get_first_property(timeZone, ICAL_TZID_PROPERTY);
     const std::string id = tzid && icalproperty_get_tzid(tzid) ? icalproperty_get_tzid(tzid) : "";
     icaltimezone* zone = icaltimezone_new();
@@ -193,18 +208,22 @@ void HostContext::AddTimeZone(icalcomponent* timeZone) {
 }
 
 icaltimezone* HostContext::CheckForTimeZone(icalcomponent* component) {
-    if (!component) return nullptr;
+    if (!component)
+        return nullptr;
     for (icalproperty* p = icalcomponent_get_first_property(component, ICAL_ANY_PROPERTY); p;
          p = icalcomponent_get_next_property(component, ICAL_ANY_PROPERTY)) {
         icalparameter* param = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER);
         const char* tzid = param ? icalparameter_get_tzid(param) : nullptr;
-        if (!tzid) continue;
+        if (!tzid)
+            continue;
         {
             std::lock_guard<std::mutex> lock(m_Mutex);
             auto found = m_Zones.find(tzid);
-            if (found != m_Zones.end()) return found->second;
+            if (found != m_Zones.end())
+                return found->second;
         }
-        if (icaltimezone* builtin = icaltimezone_get_builtin_timezone(tzid)) return builtin;
+        if (icaltimezone* builtin = icaltimezone_get_builtin_timezone(tzid))
+            return builtin;
     }
     return nullptr;
 }

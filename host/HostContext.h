@@ -18,7 +18,7 @@
 class CCalendarHandler;
 
 class HostContext {
-public:
+  public:
     static HostContext& Get();
 
     // Opens the data directory (created when missing), the log file and the configuration.
@@ -51,7 +51,7 @@ public:
     void SetStartupDelay(double seconds);
     std::mutex& Mutex() { return m_Mutex; }
 
-private:
+  private:
     HostContext() = default;
     void WriteLogLine(int level, const wxString& text);
 

@@ -7,7 +7,9 @@
 #include <wx/stdpaths.h>
 #include <wx/utils.h>
 
-void HandlerDeleter::operator()(CCalendarHandler* handler) const { delete handler; }
+void HandlerDeleter::operator()(CCalendarHandler* handler) const {
+    delete handler;
+}
 
 HostSession::~HostSession() {
     if (m_Opened) {
@@ -31,16 +33,20 @@ wxString DefaultModulePath() {
 }
 
 bool HostSession::Open(wxString& error) {
-    if (!m_Options.serviceUrl.empty()) wxSetEnv(wxT("RTM_SERVICE_URL"), m_Options.serviceUrl);
+    if (!m_Options.serviceUrl.empty())
+        wxSetEnv(wxT("RTM_SERVICE_URL"), m_Options.serviceUrl);
     const wxString dataDir = m_Options.dataDir.empty() ? DefaultDataDir() : m_Options.dataDir;
-    if (!HostContext::Get().Open(dataDir, m_Options.logLevel, error)) return false;
+    if (!HostContext::Get().Open(dataDir, m_Options.logLevel, error))
+        return false;
     m_Opened = true;
     HostContext::Get().SetStartupDelay(m_Options.startupDelay);
     const wxString module = m_Options.modulePath.empty() ? DefaultModulePath() : m_Options.modulePath;
     return m_Module.Load(module, error);
 }
 
-wxFileConfig* HostSession::Config() { return HostContext::Get().Config(); }
+wxFileConfig* HostSession::Config() {
+    return HostContext::Get().Config();
+}
 
 HandlerPtr HostSession::CreateHandler(const wxString& calendar) {
     return HandlerPtr(m_Module.CreateCalendarHandler(Config(), calendar.wc_str()));

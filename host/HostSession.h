@@ -26,7 +26,7 @@ struct HandlerDeleter {
 using HandlerPtr = std::unique_ptr<CCalendarHandler, HandlerDeleter>;
 
 class HostSession {
-public:
+  public:
     explicit HostSession(const HostOptions& options) : m_Options(options) {}
     ~HostSession();
 
@@ -42,7 +42,7 @@ public:
     // Saves the configuration and the calendars' stores.
     bool Flush(wxString& error);
 
-private:
+  private:
     HostOptions m_Options;
     PluginModule m_Module;
     bool m_Opened = false;

@@ -19,12 +19,14 @@ wxString EncodeSecret(const wxString& text, const wxString& key) {
 }
 
 bool DecodeSecret(const wxString& encoded, const wxString& key, wxString& text) {
-    if (encoded.length() % 2 != 0) return false;
+    if (encoded.length() % 2 != 0)
+        return false;
     const std::string keyBytes(key.utf8_str());
     std::string bytes;
     for (size_t i = 0; i < encoded.length(); i += 2) {
         unsigned long value = 0;
-        if (!encoded.Mid(i, 2).ToULong(&value, 16)) return false;
+        if (!encoded.Mid(i, 2).ToULong(&value, 16))
+            return false;
         bytes += static_cast<char>(value ^ KeyByte(keyBytes, i / 2));
     }
     text = wxString::FromUTF8(bytes.data(), bytes.size());

@@ -6,13 +6,15 @@ namespace {
 template <typename Fn>
 bool Resolve(void* handle, const char* name, Fn& target, wxString& error) {
     target = reinterpret_cast<Fn>(dlsym(handle, name));
-    if (!target) error = wxString::Format(wxT("the module does not export %s"), name);
+    if (!target)
+        error = wxString::Format(wxT("the module does not export %s"), name);
     return target != nullptr;
 }
 }  // namespace
 
 PluginModule::~PluginModule() {
-    if (m_Handle && Uninitialize) Uninitialize();
+    if (m_Handle && Uninitialize)
+        Uninitialize();
     // The module stays mapped until the process ends: wxWidgets objects it created may outlive us.
 }
 
@@ -20,7 +22,8 @@ bool PluginModule::Load(const wxString& path, wxString& error) {
     m_Handle = dlopen(path.utf8_str(), RTLD_NOW | RTLD_LOCAL);
     if (!m_Handle) {
         const char* reason = dlerror();
-        error = wxString::Format(wxT("cannot load the module \"%s\": %s"), path, reason ? reason : "unknown error");
+        error = wxString::Format(wxT("cannot load the module \"%s\": %s"), path,
+                                 reason ? reason : "unknown error");
         return false;
     }
     bool ok = Resolve(m_Handle, "GetPluginName", GetPluginName, error) &&

@@ -6,7 +6,7 @@
 #include <wx/string.h>
 
 class PluginModule {
-public:
+  public:
     PluginModule() = default;
     ~PluginModule();
     PluginModule(const PluginModule&) = delete;
@@ -24,6 +24,6 @@ public:
     UninitializeFn Uninitialize = nullptr;
     CreateCalendarHandlerFn CreateCalendarHandler = nullptr;
 
-private:
+  private:
     void* m_Handle = nullptr;
 };

@@ -21,7 +21,8 @@ void PrintRows(CCalendarHandler& handler) {
             line += r.ticked ? wxT("[x]") : wxT("[ ]");
         } else if (r.type == ROW_CHOICE) {
             for (size_t i = 0; i < r.choices.size(); ++i) {
-                if (i) line += wxT(" ");
+                if (i)
+                    line += wxT(" ");
                 line += i == r.selection ? wxT("(*) ") + r.choices[i] : wxT("( ) ") + r.choices[i];
             }
         }
@@ -32,7 +33,8 @@ void PrintRows(CCalendarHandler& handler) {
 
 bool ApplyOptions(CCalendarHandler& handler, const CommandArgs& args, wxString& error) {
     SettingsRow** rows = handler.GetSettings(false);
-    if (args.Has(wxT("--list"))) rows[0]->value = args.options.at(wxT("--list"));
+    if (args.Has(wxT("--list")))
+        rows[0]->value = args.options.at(wxT("--list"));
     if (args.Has(wxT("--poll"))) {
         const wxString poll = args.options.at(wxT("--poll"));
         long minutes = 0;
@@ -44,7 +46,8 @@ bool ApplyOptions(CCalendarHandler& handler, const CommandArgs& args, wxString& 
     }
     const std::pair<const wchar_t*, int> boxes[] = {{L"--suppress-errors", 2}, {L"--offline", 3}};
     for (const auto& box : boxes) {
-        if (!args.Has(box.first)) continue;
+        if (!args.Has(box.first))
+            continue;
         if (!ParseOnOff(args.options.at(box.first), rows[box.second]->ticked)) {
             error = wxString::Format(wxT("%s takes on or off"), box.first);
             return false;
@@ -57,27 +60,33 @@ bool ApplyOptions(CCalendarHandler& handler, const CommandArgs& args, wxString& 
 int RunSettings(HostSession& session, const std::vector<wxString>& argv) {
     CommandArgs args;
     wxString error;
-    if (!args.Parse(argv, {wxT("--list"), wxT("--poll"), wxT("--suppress-errors"), wxT("--offline")}, error)) {
+    if (!args.Parse(argv, {wxT("--list"), wxT("--poll"), wxT("--suppress-errors"), wxT("--offline")},
+                    error)) {
         return CommandError(error);
     }
     if (args.positional.size() != 1 || args.positional[0].empty()) {
-        return CommandError(wxT("usage: settings CAL [--list NAME] [--poll MIN] [--suppress-errors on/off] "
-                                "[--offline on/off]"));
+        return CommandError(
+            wxT("usage: settings CAL [--list NAME] [--poll MIN] [--suppress-errors on/off] "
+                "[--offline on/off]"));
     }
     const wxString calendar = args.positional[0];
     if (args.options.empty() && !session.IsKnownCalendar(calendar)) {
         return CommandError(wxString::Format(
-            wxT("unknown calendar \"%s\" (create it by giving a setting, e.g. settings %s --list NAME)"), calendar,
-            calendar));
+            wxT("unknown calendar \"%s\" (create it by giving a setting, e.g. settings %s --list NAME)"),
+            calendar, calendar));
     }
     HandlerPtr handler = session.CreateHandler(calendar);
-    if (!handler) return CommandError(wxT("the module did not create a handler"));
-    if (!args.options.empty() && !ApplyOptions(*handler, args, error)) return CommandError(error);
-    if (!session.Flush(error)) return CommandError(error);
+    if (!handler)
+        return CommandError(wxT("the module did not create a handler"));
+    if (!args.options.empty() && !ApplyOptions(*handler, args, error))
+        return CommandError(error);
+    if (!session.Flush(error))
+        return CommandError(error);
     PrintRows(*handler);
     return 0;
 }
 }  // namespace
 
-CORVANE_COMMAND("settings", "settings CAL [--list NAME] [--poll MIN] [--suppress-errors on/off] [--offline on/off]",
+CORVANE_COMMAND("settings",
+                "settings CAL [--list NAME] [--poll MIN] [--suppress-errors on/off] [--offline on/off]",
                 "shows the calendar's settings page and applies the given values", RunSettings);

@@ -44,7 +44,8 @@ bool ParseCommon(const std::vector<wxString>& args, HostOptions& options, std::v
             options.serviceUrl = value;
         } else if (arg == wxT("--log-level")) {
             if (!value.ToULong(&number) || number > 0xffff) {
-                error = wxT("--log-level takes a bit mask: 1 errors, 2 warnings, 4 information, 8 trace, 16 debug");
+                error = wxT(
+                    "--log-level takes a bit mask: 1 errors, 2 warnings, 4 information, 8 trace, 16 debug");
                 return false;
             }
             options.logLevel = static_cast<unsigned>(number);
@@ -61,24 +62,30 @@ bool ParseCommon(const std::vector<wxString>& args, HostOptions& options, std::v
 
 int main(int argc, char** argv) {
     wxInitializer initializer(argc, argv);
-    if (!initializer.IsOk()) return CommandError(wxT("cannot initialise wxWidgets"));
+    if (!initializer.IsOk())
+        return CommandError(wxT("cannot initialise wxWidgets"));
 
     std::vector<wxString> args;
-    for (int i = 1; i < argc; ++i) args.push_back(wxString::FromUTF8(argv[i]));
+    for (int i = 1; i < argc; ++i)
+        args.push_back(wxString::FromUTF8(argv[i]));
     HostOptions options;
     std::vector<wxString> rest;
     wxString error;
-    if (!ParseCommon(args, options, rest, error)) return CommandError(error);
+    if (!ParseCommon(args, options, rest, error))
+        return CommandError(error);
     if (rest.empty() || rest[0] == wxT("--help") || rest[0] == wxT("help")) {
         PrintUsage();
         return rest.empty() ? 1 : 0;
     }
     const CommandInfo* command = FindCommand(rest[0]);
-    if (!command) return CommandError(wxString::Format(wxT("unknown command \"%s\" (see --help)"), rest[0]));
+    if (!command)
+        return CommandError(wxString::Format(wxT("unknown command \"%s\" (see --help)"), rest[0]));
 
     HostSession session(options);
-    if (!session.Open(error)) return CommandError(error);
+    if (!session.Open(error))
+        return CommandError(error);
     const int status = command->run(session, std::vector<wxString>(rest.begin() + 1, rest.end()));
-    if (!session.Flush(error)) return CommandError(error);
+    if (!session.Flush(error))
+        return CommandError(error);
     return status;
 }

@@ -11,33 +11,72 @@ CCalendarHandler::CCalendarHandler(wxConfigBase* config, const wxString& name, c
 
 CCalendarHandler::~CCalendarHandler() = default;
 
-CCalendarHandler* CCalendarHandler::Clone() { return nullptr; }
+CCalendarHandler* CCalendarHandler::Clone() {
+    return nullptr;
+}
 void CCalendarHandler::Start(void*) {}
-void CCalendarHandler::SetEnabled(bool enable) { m_Enabled = enable; }
-bool CCalendarHandler::Refresh() { return false; }
-bool CCalendarHandler::WriteComponents(const ComponentArray&) { return false; }
-bool CCalendarHandler::DeleteComponents(const ComponentArray&) { return false; }
-bool CCalendarHandler::HostHook07(void*, void*) { return false; }
-bool CCalendarHandler::HostHook08(void*) { return false; }
-bool CCalendarHandler::HostHook09(void*, void*) { return false; }
-wxString CCalendarHandler::HostHook10() { return wxString(); }
-wxString CCalendarHandler::HostHook11() { return wxString(); }
-SettingsRow** CCalendarHandler::GetSettings(bool) { return nullptr; }
+void CCalendarHandler::SetEnabled(bool enable) {
+    m_Enabled = enable;
+}
+bool CCalendarHandler::Refresh() {
+    return false;
+}
+bool CCalendarHandler::WriteComponents(const ComponentArray&) {
+    return false;
+}
+bool CCalendarHandler::DeleteComponents(const ComponentArray&) {
+    return false;
+}
+bool CCalendarHandler::HostHook07(void*, void*) {
+    return false;
+}
+bool CCalendarHandler::HostHook08(void*) {
+    return false;
+}
+bool CCalendarHandler::HostHook09(void*, void*) {
+    return false;
+}
+wxString CCalendarHandler::HostHook10() {
+    return wxString();
+}
+wxString CCalendarHandler::HostHook11() {
+    return wxString();
+}
+SettingsRow** CCalendarHandler::GetSettings(bool) {
+    return nullptr;
+}
 void CCalendarHandler::ApplySettings(void*) {}
 void CCalendarHandler::RunAuthorisation(void*) {}
-bool CCalendarHandler::HostHook15(void*, void*) { return false; }
-wxString CCalendarHandler::HostHook16() { return wxString(); }
-wxString CCalendarHandler::GetSettingsHelp() { return wxString(); }
-wxConfigBase* CCalendarHandler::GetConfig() { return m_Config; }
-wxString CCalendarHandler::GetDisplayName() { return wxString(); }
-wxString CCalendarHandler::HostHook20() { return wxString(); }
+bool CCalendarHandler::HostHook15(void*, void*) {
+    return false;
+}
+wxString CCalendarHandler::HostHook16() {
+    return wxString();
+}
+wxString CCalendarHandler::GetSettingsHelp() {
+    return wxString();
+}
+wxConfigBase* CCalendarHandler::GetConfig() {
+    return m_Config;
+}
+wxString CCalendarHandler::GetDisplayName() {
+    return wxString();
+}
+wxString CCalendarHandler::HostHook20() {
+    return wxString();
+}
 void CCalendarHandler::HostHook21() {}
-wxArrayInt CCalendarHandler::HostHook22(void*) { return wxArrayInt(); }
+wxArrayInt CCalendarHandler::HostHook22(void*) {
+    return wxArrayInt();
+}
 
-bool CCalendarHandler::HasFlags(uint32_t flags, uint32_t mask) { return (flags & mask) == mask; }
+bool CCalendarHandler::HasFlags(uint32_t flags, uint32_t mask) {
+    return (flags & mask) == mask;
+}
 
 void CCalendarHandler::Assign(const CCalendarHandler& other) {
-    if (&other == this) return;
+    if (&other == this)
+        return;
     m_Config = other.m_Config;
     m_Name = other.m_Name;
     m_Section = other.m_Section;

@@ -5,15 +5,16 @@
 #include <wx/config.h>
 
 class ConfigGroup {
-public:
-    ConfigGroup(wxConfigBase* config, const wxString& group) : m_Config(config), m_OldPath(config->GetPath()) {
+  public:
+    ConfigGroup(wxConfigBase* config, const wxString& group)
+        : m_Config(config), m_OldPath(config->GetPath()) {
         m_Config->SetPath(group);
     }
     ~ConfigGroup() { m_Config->SetPath(m_OldPath.empty() ? wxString(wxT("/")) : m_OldPath); }
     ConfigGroup(const ConfigGroup&) = delete;
     ConfigGroup& operator=(const ConfigGroup&) = delete;
 
-private:
+  private:
     wxConfigBase* m_Config;
     wxString m_OldPath;
 };

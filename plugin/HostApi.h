@@ -54,14 +54,16 @@ CORVANE_HOST_API int Corvane_Message(const wchar_t* text, long style, bool retur
 CORVANE_HOST_API void Corvane_SetTrayStatus(int status, const wchar_t* calendarName);
 CORVANE_HOST_API void Corvane_EventWritten(bool success, const wchar_t* calendarName);
 // The host takes ownership of the component.
-CORVANE_HOST_API void Corvane_AddComponent(icalcomponent* component, CCalendarHandler* handler, unsigned flags);
+CORVANE_HOST_API void Corvane_AddComponent(icalcomponent* component, CCalendarHandler* handler,
+                                           unsigned flags);
 CORVANE_HOST_API bool Corvane_HasStartupDelayPassed();
 // The returned directory is owned by the host.
 CORVANE_HOST_API const wchar_t* Corvane_GetPath(int kind);
 CORVANE_HOST_API void Corvane_GetNetworkParameters(NetworkParameters* network, bool* concurrentSync);
 CORVANE_HOST_API void Corvane_Decode(wxString& text, const wxString& key);
 CORVANE_HOST_API void Corvane_CalculateMD5(const unsigned char* bytes, size_t length, wxString& digest);
-CORVANE_HOST_API void Corvane_WriteSetting(const wchar_t* groupPath, const wchar_t* key, const wchar_t* value);
+CORVANE_HOST_API void Corvane_WriteSetting(const wchar_t* groupPath, const wchar_t* key,
+                                           const wchar_t* value);
 // The host takes ownership of the time-zone component.
 CORVANE_HOST_API void Corvane_AddTimeZone(icalcomponent* timeZone);
 // The returned zone is owned by the host; null when the component uses no known zone.

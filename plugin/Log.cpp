@@ -11,10 +11,13 @@ wxString EscapePercent(const wxString& text) {
     return escaped;
 }
 
-void HostLog(int level, const wxString& text) { Corvane_Log(level, text.wc_str()); }
+void HostLog(int level, const wxString& text) {
+    Corvane_Log(level, text.wc_str());
+}
 
 wxString Translate(const wxString& text) {
     // Without a catalogue (or without translations set up at all) the English text stands.
-    if (!wxTranslations::Get()) return text;
+    if (!wxTranslations::Get())
+        return text;
     return wxGetTranslation(text);
 }

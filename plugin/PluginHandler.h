@@ -10,7 +10,7 @@
 #include <memory>
 
 class CPluginHandler : public CCalendarHandler {
-public:
+  public:
     CPluginHandler(wxConfigBase* config, const wxString& name, const wxString& section);
     ~CPluginHandler() override;
 
@@ -36,7 +36,7 @@ public:
 
     bool MirrorsToOffline() const { return m_MirrorToOffline; }
 
-protected:
+  protected:
     using Queue = std::deque<std::unique_ptr<QueueItem>>;
     Queue& QueueOf(bool outgoing) { return outgoing ? m_OutgoingQueue : m_OfflineQueue; }
     bool QueueComponents(const ComponentArray& components, uint32_t kind);

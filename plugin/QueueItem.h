@@ -14,7 +14,8 @@ enum : uint32_t {
 struct QueueItem {
     QueueItem(uint32_t itemKind, icalcomponent* owned) : kind(itemKind), component(owned) {}
     ~QueueItem() {
-        if (component) icalcomponent_free(component);
+        if (component)
+            icalcomponent_free(component);
     }
     QueueItem(const QueueItem&) = delete;
     QueueItem& operator=(const QueueItem&) = delete;

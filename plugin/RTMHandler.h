@@ -11,7 +11,7 @@ class CRTMThread;
 extern const wchar_t* const RTM_PLUGIN_NAME;
 
 class CRTMHandler : public CPluginHandler {
-public:
+  public:
     CRTMHandler(wxConfigBase* config, const wxString& name, const wxString& section);
     ~CRTMHandler() override;
 
@@ -40,7 +40,7 @@ public:
     // Re-reads the token from the settings section (after an authorisation run).
     void ReadAuthToken();
 
-protected:
+  protected:
     void LogFormatted(int level, const wxString& text) const;
 
     static const int ROW_COUNT = 4;

@@ -34,8 +34,11 @@ int32_t LeadingNumber(const wxString& text) {
     wchar_t* end = nullptr;
     errno = 0;
     long value = std::wcstol(start, &end, 10);
-    if (end == start) return 0;
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
+    if (end == start)
+        return 0;
+    if (value > INT32_MAX)
+        return INT32_MAX;
+    if (value < INT32_MIN)
+        return INT32_MIN;
     return static_cast<int32_t>(value);
 }

@@ -16,7 +16,7 @@ struct NetworkParameters {
 };
 
 struct RTMSettings {
-    wxString list;  // empty means all lists
+    wxString list;              // empty means all lists
     int32_t pollFrequency = 0;  // minutes; 0 never polls
     bool suppressErrors = false;
     bool keepOfflineCopy = false;

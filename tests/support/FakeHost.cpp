@@ -14,7 +14,8 @@ FakeHost& FakeHost::Get() {
 }
 
 void FakeHost::FreeZones() {
-    for (auto& entry : zones) icaltimezone_free(entry.second, 1);
+    for (auto& entry : zones)
+        icaltimezone_free(entry.second, 1);
     zones.clear();
 }
 
@@ -39,7 +40,9 @@ void FakeHost::Reset() {
     FreeZones();
 }
 
-bool FakeHost::HasLog(const wxString& fragment) { return CountLogs(fragment) > 0; }
+bool FakeHost::HasLog(const wxString& fragment) {
+    return CountLogs(fragment) > 0;
+}
 
 bool FakeHost::HasLog(int level, const wxString& fragment) {
     std::lock_guard<std::mutex> lock(mutex);
@@ -49,13 +52,15 @@ bool FakeHost::HasLog(int level, const wxString& fragment) {
 
 size_t FakeHost::CountLogs(const wxString& fragment) {
     std::lock_guard<std::mutex> lock(mutex);
-    return std::count_if(logs.begin(), logs.end(), [&](const FakeLogLine& l) { return l.text.Contains(fragment); });
+    return std::count_if(logs.begin(), logs.end(),
+                         [&](const FakeLogLine& l) { return l.text.Contains(fragment); });
 }
 
 std::vector<wxString> FakeHost::LogTexts() {
     std::lock_guard<std::mutex> lock(mutex);
     std::vector<wxString> texts;
-    for (const auto& l : logs) texts.push_back(l.text);
+    for (const auto& l : logs)
+        texts.push_back(l.text);
     return texts;
 }
 
@@ -71,7 +76,8 @@ void FakeHostTest::SetUp() {
 
 void FakeHostTest::TearDown() {
     FakeHost::Get().Reset();
-    if (!tempDir.empty()) wxFileName::Rmdir(tempDir, wxPATH_RMDIR_RECURSIVE);
+    if (!tempDir.empty())
+        wxFileName::Rmdir(tempDir, wxPATH_RMDIR_RECURSIVE);
 }
 
 // The host services, as the plug-in imports them.
@@ -86,7 +92,9 @@ void Corvane_Log(int level, const wchar_t* text) {
     host.logs.push_back({level, printed, raw});
 }
 
-unsigned Corvane_GetLogLevel() { return FakeHost::Get().logLevel; }
+unsigned Corvane_GetLogLevel() {
+    return FakeHost::Get().logLevel;
+}
 
 int Corvane_Message(const wchar_t* text, long style, bool returnAtOnce) {
     FakeHost& host = FakeHost::Get();
@@ -123,7 +131,9 @@ void Corvane_AddComponent(icalcomponent* component, CCalendarHandler* handler, u
     host.added.push_back(added);
 }
 
-bool Corvane_HasStartupDelayPassed() { return FakeHost::Get().startupDelayPassed; }
+bool Corvane_HasStartupDelayPassed() {
+    return FakeHost::Get().startupDelayPassed;
+}
 
 const wchar_t* Corvane_GetPath(int kind) {
     FakeHost& host = FakeHost::Get();
@@ -132,8 +142,10 @@ const wchar_t* Corvane_GetPath(int kind) {
 
 void Corvane_GetNetworkParameters(NetworkParameters* network, bool* concurrentSync) {
     FakeHost& host = FakeHost::Get();
-    if (network) *network = host.network;
-    if (concurrentSync) *concurrentSync = host.concurrentSync;
+    if (network)
+        *network = host.network;
+    if (concurrentSync)
+        *concurrentSync = host.concurrentSync;
 }
 
 void Corvane_Decode(wxString& text, const wxString& key) {
@@ -154,7 +166,8 @@ void Corvane_CalculateMD5(const unsigned char* bytes, size_t length, wxString& d
     unsigned int mdLength = 0;
     EVP_Digest(bytes, length, md, &mdLength, EVP_md5(), nullptr);
     digest.clear();
-    for (unsigned int i = 0; i < mdLength; ++i) digest += wxString::Format(wxT("%02x"), md[i]);
+    for (unsigned int i = 0; i < mdLength; ++i)
+        digest += wxString::Format(wxT("%02x"), md[i]);
 }
 
 void Corvane_WriteSetting(const wchar_t* groupPath, const wchar_t* key, const wchar_t* value) {
@@ -165,7 +178,8 @@ void Corvane_WriteSetting(const wchar_t* groupPath, const wchar_t* key, const wc
 
 void Corvane_AddTimeZone(icalcomponent* timeZone) {
     FakeHost& host = FakeHost::Get();
-    if (!timeZone) return;
+    if (!timeZone)
+        return;
     icalproperty* tzid = icalcomponent_get_first_property(timeZone, ICAL_TZID_PROPERTY);
     std::string id = tzid ? icalproperty_get_tzid(tzid) : "";
     std::lock_guard<std::mutex> lock(host.mutex);
@@ -177,24 +191,30 @@ void Corvane_AddTimeZone(icalcomponent* timeZone) {
         return;
     }
     auto old = host.zones.find(id);
-    if (old != host.zones.end()) icaltimezone_free(old->second, 1);
+    if (old != host.zones.end())
+        icaltimezone_free(old->second, 1);
     host.zones[id] = zone;  // the zone now owns the component
 }
 
 icaltimezone* Corvane_CheckForTimeZone(icalcomponent* component) {
     FakeHost& host = FakeHost::Get();
-    if (!component) return nullptr;
+    if (!component)
+        return nullptr;
     for (icalproperty* p = icalcomponent_get_first_property(component, ICAL_ANY_PROPERTY); p;
          p = icalcomponent_get_next_property(component, ICAL_ANY_PROPERTY)) {
         icalparameter* param = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER);
-        if (!param) continue;
+        if (!param)
+            continue;
         const char* tzid = icalparameter_get_tzid(param);
-        if (!tzid) continue;
+        if (!tzid)
+            continue;
         std::lock_guard<std::mutex> lock(host.mutex);
         auto found = host.zones.find(tzid);
-        if (found != host.zones.end()) return found->second;
+        if (found != host.zones.end())
+            return found->second;
         icaltimezone* builtin = icaltimezone_get_builtin_timezone(tzid);
-        if (builtin) return builtin;
+        if (builtin)
+            return builtin;
     }
     return nullptr;
 }

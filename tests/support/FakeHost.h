@@ -37,7 +37,7 @@ struct FakeSetting {
 };
 
 class FakeHost {
-public:
+  public:
     static FakeHost& Get();
     // Back to the defaults and no recorded calls; frees what the plug-in handed over.
     void Reset();
@@ -73,7 +73,7 @@ public:
     // Zones the fake knows (added by the plug-in), by TZID; owned.
     std::map<std::string, icaltimezone*> zones;
 
-private:
+  private:
     FakeHost() = default;
     void FreeZones();
 };
@@ -82,7 +82,7 @@ private:
 #include <gtest/gtest.h>
 
 class FakeHostTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
     FakeHost& host() { return FakeHost::Get(); }

@@ -5,6 +5,7 @@
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     wxInitializer initializer;
-    if (!initializer.IsOk()) return 2;
+    if (!initializer.IsOk())
+        return 2;
     return RUN_ALL_TESTS();
 }

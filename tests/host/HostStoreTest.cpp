@@ -1,0 +1,122 @@
+// The headless host's calendar store and the services that feed it.
+#include "host/CalendarStore.h"
+#include "host/HostContext.h"
+#include "host/PasswordCodec.h"
+#include "plugin/HostApi.h"
+
+#include <gtest/gtest.h>
+#include <wx/filename.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace {
+icalcomponent* Todo(const char* uid, const char* summary) {
+    icalcomponent* todo = icalcomponent_new_vtodo();
+    icalcomponent_set_uid(todo, uid);
+    icalcomponent_set_summary(todo, summary);
+    return todo;
+}
+
+class HostStoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/corvane-host-XXXXXX";
+        dir = mkdtemp(pattern);
+    }
+    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+    std::string dir;
+};
+}  // namespace
+
+TEST_F(HostStoreTest, ComponentsAreKeptByUidAndSurviveASave) {
+    const wxString path = wxString::FromUTF8(dir + "/Work.ics");
+    {
+        CalendarStore store(path);
+        store.Put(Todo("1:2", "first"));
+        store.Put(Todo("1:3", "second"));
+        store.Put(Todo("1:2", "first, edited"));
+        EXPECT_EQ(store.Size(), 2u);
+        wxString error;
+        ASSERT_TRUE(store.Save(error)) << error;
+    }
+    CalendarStore again(path);
+    wxString error;
+    ASSERT_TRUE(again.Load(error)) << error;
+    ASSERT_EQ(again.Size(), 2u);
+    EXPECT_STREQ(icalcomponent_get_summary(const_cast<icalcomponent*>(again.Find("1:2"))), "first, edited");
+    again.Remove("1:3");
+    again.Remove("not there");
+    EXPECT_EQ(again.Size(), 1u);
+}
+
+TEST_F(HostStoreTest, AFileThatIsNotICalendarIsReportedNotDropped) {
+    const std::string path = dir + "/Broken.ics";
+    std::ofstream(path) << "this is not a calendar";
+    CalendarStore store(wxString::FromUTF8(path));
+    wxString error;
+    EXPECT_FALSE(store.Load(error));
+    EXPECT_TRUE(error.Contains(wxT("Broken.ics")));
+}
+
+TEST_F(HostStoreTest, AFailedSaveIsReportedAndStaysPending) {
+    CalendarStore store(wxString::FromUTF8(dir + "/missing-dir/Work.ics"));
+    store.Put(Todo("1:2", "x"));
+    wxString error;
+    EXPECT_FALSE(store.Save(error));
+    EXPECT_TRUE(error.Contains(wxT("missing-dir")));
+    EXPECT_TRUE(store.IsModified());
+}
+
+TEST_F(HostStoreTest, RemoveFlagDropsTheComponentByUid) {
+    HostContext& host = HostContext::Get();
+    wxString error;
+    ASSERT_TRUE(host.Open(wxString::FromUTF8(dir), 0, error)) << error;
+    host.AddComponent(Todo("1:2", "shown"), nullptr, 0);
+    host.AddComponent(Todo("1:3", "shown too"), nullptr, 2);
+    EXPECT_EQ(host.Store(wxString()).Size(), 2u);
+    host.AddComponent(Todo("1:2", "old version"), nullptr, 0x8004);
+    EXPECT_EQ(host.Store(wxString()).Size(), 1u);
+    EXPECT_NE(host.Store(wxString()).Find("1:3"), nullptr);
+    host.Close();
+}
+
+TEST_F(HostStoreTest, TimeZonesFromThePluginAreFoundByTheTzidOfATime) {
+    HostContext& host = HostContext::Get();
+    wxString error;
+    ASSERT_TRUE(host.Open(wxString::FromUTF8(dir), 0, error)) << error;
+    icalcomponent* zone = icalparser_parse_string(
+        "BEGIN:VTIMEZONE\r\nTZID:Test/Zone\r\nBEGIN:STANDARD\r\nDTSTART:19700101T000000\r\n"
+        "TZOFFSETFROM:+0200\r\nTZOFFSETTO:+0200\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n");
+    host.AddTimeZone(zone);
+    icalcomponent* todo = icalparser_parse_string(
+        "BEGIN:VTODO\r\nUID:a\r\nDUE;TZID=Test/Zone:20240101T100000\r\nEND:VTODO\r\n");
+    icaltimezone* found = host.CheckForTimeZone(todo);
+    ASSERT_NE(found, nullptr);
+    EXPECT_STREQ(icaltimezone_get_tzid(found), "Test/Zone");
+
+    icalcomponent* builtin = icalparser_parse_string(
+        "BEGIN:VTODO\r\nUID:b\r\nDUE;TZID=Europe/Helsinki:20240101T100000\r\nEND:VTODO\r\n");
+    EXPECT_NE(host.CheckForTimeZone(builtin), nullptr);
+    icalcomponent* floating =
+        icalparser_parse_string("BEGIN:VTODO\r\nUID:c\r\nDUE:20240101T100000\r\nEND:VTODO\r\n");
+    EXPECT_EQ(host.CheckForTimeZone(floating), nullptr);
+    for (icalcomponent* c : {todo, builtin, floating})
+        icalcomponent_free(c);
+    host.Close();
+}
+
+TEST(PasswordCodecTest, EncodedSecretsDecodeBackAndHideTheText) {
+    for (const wxString& secret :
+         {wxString(wxT("")), wxString(wxT("hunter2")), wxString(wxT("päss wörd:%&"))}) {
+        const wxString encoded = EncodeSecret(secret, wxT("Proxy"));
+        if (!secret.empty()) {
+            EXPECT_FALSE(encoded.Contains(secret));
+        }
+        wxString decoded;
+        ASSERT_TRUE(DecodeSecret(encoded, wxT("Proxy"), decoded));
+        EXPECT_EQ(decoded, secret);
+    }
+    wxString untouched;
+    EXPECT_FALSE(DecodeSecret(wxT("not hex!"), wxT("Proxy"), untouched));
+}
