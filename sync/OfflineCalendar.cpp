@@ -91,7 +91,7 @@ void COfflineCalendar::Read() {
     // cut off before its end line; such a file is as unreadable as one that cannot be opened.
     if (!set || (!top && HasContent(path))) {
         if (set)
-            icalfileset_free(set);
+            icalset_free(set);
         Log(LOG_ERROR, wxT("Unable to open file \"%s\" for reading."), path);
         m_Unreadable = true;
         return;
@@ -114,7 +114,7 @@ void COfflineCalendar::Read() {
             m_Components.Store(uid, sub);
         }
     }
-    icalfileset_free(set);
+    icalset_free(set);
 }
 
 bool COfflineCalendar::MoveUnreadableAside() {

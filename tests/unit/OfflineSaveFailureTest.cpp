@@ -104,7 +104,8 @@ TEST_F(OfflineSaveFailureTest, SaveInterruptedAtAnyPointLeavesOldOrNewFile) {
     for (const Point& point : points) {
         SCOPED_TRACE(static_cast<int>(point.step));
         SCOPED_TRACE(point.fraction);
-        if (wxFileExists(path)) wxRemoveFile(path);
+        if (wxFileExists(path))
+            wxRemoveFile(path);
         auto offline = OpenWithOldFile();
         offline->StoreComponent(Todo("1:new", "SUMMARY:added\r\n").get());
         offline->RemoveByUid(wxT("1:0"));
