@@ -87,17 +87,3 @@ TEST(ComponentMapTest, TakeAllHandsOverInOrderAndEmpties) {
     EXPECT_STREQ(icalcomponent_get_uid(taken[1].get()), "a");
     EXPECT_TRUE(map.IsEmpty());
 }
-
-TEST(ComponentMapTest, EmptyUidIsRefused) {
-    ComponentMap map;
-    EXPECT_FALSE(map.Store(wxString(), Todo("x").release()));
-    EXPECT_TRUE(map.IsEmpty());
-}
-
-TEST(ComponentMapTest, MovedMapTakesTheEntries) {
-    ComponentMap map;
-    map.Store(wxT("a"), Todo("a").release());
-    ComponentMap other(std::move(map));
-    EXPECT_TRUE(other.Find(wxT("a")));
-    EXPECT_TRUE(map.IsEmpty());  // NOLINT(bugprone-use-after-move): a moved-from map is empty
-}

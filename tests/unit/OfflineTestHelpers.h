@@ -10,8 +10,14 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <ostream>
 #include <string>
 #include <vector>
+
+// Readable wide text in test failures.
+inline void PrintTo(const wxString& text, std::ostream* os) {
+    *os << '"' << text.ToStdString(wxConvUTF8) << '"';
+}
 
 namespace offline_test {
 
