@@ -22,7 +22,8 @@ void AddIntegerProperty(icalcomponent* component, icalproperty_kind kind, int va
 
 void AddTimeProperty(icalcomponent* component, icalproperty_kind kind, const icaltimetype& time) {
     icalproperty* property = icalproperty_new(kind);
-    icalproperty_set_value(property, icalvalue_new_datetime(time));
+    // libical 3.0 prints a DATE held in a DATE-TIME value as 00000000T000000; a DATE value keeps it.
+    icalproperty_set_value(property, time.is_date ? icalvalue_new_date(time) : icalvalue_new_datetime(time));
     icalcomponent_add_property(component, property);
 }
 
@@ -34,18 +35,22 @@ void AddXProperty(icalcomponent* component, const char* name, const wxString& te
 
 wxString GetXProperty(const icalcomponent* component, const char* name) {
     auto* c = const_cast<icalcomponent*>(component);
-    if (!c || !name) return wxString();
+    if (!c || !name)
+        return wxString();
     for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_X_PROPERTY); p;
          p = icalcomponent_get_next_property(c, ICAL_X_PROPERTY)) {
         const char* xName = icalproperty_get_x_name(p);
-        if (xName && std::strcmp(xName, name) == 0) return FromUtf8(icalproperty_get_x(p));
+        if (xName && std::strcmp(xName, name) == 0)
+            return FromUtf8(icalproperty_get_x(p));
     }
     return wxString();
 }
 
 wxString FromUtf8(const char* text) {
-    if (!text || !*text) return wxString();
+    if (!text || !*text)
+        return wxString();
     wxString wide = wxString::FromUTF8(text);
-    if (wide.empty()) wide = wxString(text, wxConvLocal);
+    if (wide.empty())
+        wide = wxString(text, wxConvLocal);
     return wide;
 }
