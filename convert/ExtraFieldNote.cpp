@@ -1,6 +1,6 @@
 #include "convert/ExtraFieldNote.h"
 
-#include "convert/LeadingInteger.h"
+#include "convert/NumberText.h"
 #include "convert/PropertyHelpers.h"
 #include "convert/ServiceTime.h"
 
@@ -94,10 +94,6 @@ void AppendLine(wxString& text, const wxChar* key, const wxString& value) {
     text += wxT('\n');
 }
 
-wxString Decimal(long long value) {
-    return wxString::Format(wxT("%lld"), value);
-}
-
 }  // namespace
 
 int NoteStatusFromIcal(icalproperty_status status) {
@@ -157,12 +153,12 @@ wxString MakeDataNoteText(const icalcomponent* todo) {
         AppendLine(text, KEY_LOCATION, FromUtf8(icalproperty_get_location(location)));
 
     const int status = NoteStatusFromIcal(icalcomponent_get_status(c));
-    AppendLine(text, KEY_STATUS, Decimal(status));
+    AppendLine(text, KEY_STATUS, DecimalText(status));
 
     if (status == NOTE_STATUS_IN_PROCESS) {
         icalproperty* percent = icalcomponent_get_first_property(c, ICAL_PERCENTCOMPLETE_PROPERTY);
         if (percent && icalproperty_get_value(percent))
-            AppendLine(text, KEY_PERCENT, Decimal(icalproperty_get_percentcomplete(percent)));
+            AppendLine(text, KEY_PERCENT, DecimalText(icalproperty_get_percentcomplete(percent)));
     }
     const wxString lastAck = GetXProperty(c, X_LAST_ALARM_ACK);
     if (!lastAck.empty())
@@ -175,7 +171,7 @@ wxString MakeDataNoteText(const icalcomponent* todo) {
         if (icalproperty* trigger = icalcomponent_get_first_property(alarm, ICAL_TRIGGER_PROPERTY)) {
             const icaltriggertype value = icalproperty_get_trigger(trigger);
             // Minutes before the reference time; an absolute trigger has no duration and gives 0.
-            AppendLine(text, KEY_TRIGGER, Decimal(icaldurationtype_as_int(value.duration) / -60));
+            AppendLine(text, KEY_TRIGGER, DecimalText(icaldurationtype_as_int(value.duration) / -60));
         }
     }
     return text;

@@ -1,6 +1,7 @@
 #include "convert/PropertyHelpers.h"
 
 #include <cstring>
+#include <string>
 
 void AddTextProperty(icalcomponent* component, icalproperty_kind kind, const wxString& text) {
     const wxScopedCharBuffer utf8 = text.utf8_str();
@@ -49,6 +50,12 @@ wxString GetXProperty(const icalcomponent* component, const char* name) {
 wxString FromUtf8(const char* text) {
     if (!text || !*text)
         return wxString();
+    // Most texts are plain ASCII, which needs no decoding.
+    const char* end = text;
+    while (*end && static_cast<unsigned char>(*end) < 0x80)
+        ++end;
+    if (!*end)
+        return wxString(std::wstring(text, end));
     wxString wide = wxString::FromUTF8(text);
     if (wide.empty())
         wide = wxString(text, wxConvLocal);

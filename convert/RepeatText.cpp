@@ -1,5 +1,7 @@
 #include "convert/RepeatText.h"
 
+#include "convert/NumberText.h"
+
 #include <cstdio>
 #include <string>
 
@@ -137,5 +139,5 @@ wxString RecurrenceToRepeat(const icalcomponent* todo) {
                       MONTH_NAMES[rule.until.month - 1], rule.until.year);
         phrase += buffer;
     }
-    return wxString::FromAscii(phrase.c_str());
+    return AsciiText(phrase.c_str());
 }

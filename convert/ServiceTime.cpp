@@ -1,6 +1,6 @@
 #include "convert/ServiceTime.h"
 
-#include "convert/LeadingInteger.h"
+#include "convert/NumberText.h"
 #include "plugin/HostApi.h"
 #include "plugin/RTMHandler.h"
 
@@ -87,7 +87,7 @@ wxString FormatServiceTime(const icaltimetype& time) {
         std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d%s", time.year, time.month,
                       time.day, time.hour, time.minute, time.second, icaltime_is_utc(time) ? "Z" : "");
     }
-    return wxString::FromAscii(buffer);
+    return AsciiText(buffer);
 }
 
 icaltimetype UtcToLocalDate(const icaltimetype& time) {

@@ -1,7 +1,7 @@
 #include "convert/TaskSeries.h"
 
 #include "convert/ExtraFieldNote.h"
-#include "convert/LeadingInteger.h"
+#include "convert/NumberText.h"
 #include "convert/PropertyHelpers.h"
 #include "convert/ServiceTime.h"
 #include "convert/TaskUid.h"
@@ -10,6 +10,7 @@
 
 #include <wx/xml/xml.h>
 
+#include <cwchar>
 #include <memory>
 
 namespace {
@@ -34,6 +35,34 @@ bool IsElement(const wxXmlNode* node) {
     return node->GetType() == wxXML_ELEMENT_NODE;
 }
 
+// Element names and note titles are ASCII words, compared without regard to case; done by hand,
+// as it runs several times per element of every series.
+bool SameWord(const wxString& text, const wchar_t* word) {
+    const size_t length = std::wcslen(word);
+    if (text.length() != length)
+        return false;
+    const wchar_t* s = text.wc_str();
+    for (size_t i = 0; i < length; ++i) {
+        wchar_t a = s[i], b = word[i];
+        if (a >= L'A' && a <= L'Z')
+            a += L'a' - L'A';
+        if (b >= L'A' && b <= L'Z')
+            b += L'a' - L'A';
+        if (a != b)
+            return false;
+    }
+    return true;
+}
+
+// The value of the attribute named exactly `name`, or an empty text.
+const wxString& Attribute(const wxXmlNode* node, const wchar_t* name) {
+    static const wxString empty;
+    for (const wxXmlAttribute* attribute = node->GetAttributes(); attribute; attribute = attribute->GetNext())
+        if (std::wcscmp(attribute->GetName().wc_str(), name) == 0)
+            return attribute->GetValue();
+    return empty;
+}
+
 // The content of the first child node; false for an element without any.
 bool ChildText(const wxXmlNode* node, wxString& text) {
     const wxXmlNode* first = node->GetChildren();
@@ -45,7 +74,7 @@ bool ChildText(const wxXmlNode* node, wxString& text) {
 
 void AddTimeAttribute(icalcomponent* todo, icalproperty_kind kind, const wxXmlNode* node, const wxChar* name,
                       const CRTMHandler* handler) {
-    const wxString text = node->GetAttribute(name);
+    const wxString& text = Attribute(node, name);
     if (!text.empty())
         AddTimeProperty(todo, kind, ParseServiceTime(text, handler));
 }
@@ -66,13 +95,13 @@ void ReadNotes(icalcomponent* todo, const wxXmlNode* notes, int& status, const C
     for (const wxXmlNode* note = notes->GetChildren(); note; note = note->GetNext()) {
         if (!IsElement(note) || !ChildText(note, text))
             continue;
-        const wxString id = note->GetAttribute(wxT("id"));
+        const wxString& id = Attribute(note, L"id");
         if (id.empty())
             continue;
-        const wxString title = note->GetAttribute(wxT("title"));
-        if (title.IsSameAs(DATA_NOTE_TITLE, false))
+        const wxString& title = Attribute(note, L"title");
+        if (SameWord(title, DATA_NOTE_TITLE))
             ReadDataNote(todo, text, id, status, handler);
-        else if (title.IsSameAs(DESCRIPTION_NOTE_TITLE, false))
+        else if (SameWord(title, DESCRIPTION_NOTE_TITLE))
             ReadDescriptionNote(todo, text, id);
     }
 }
@@ -92,24 +121,24 @@ void ReadRule(icalcomponent* todo, const wxXmlNode* rrule, const CRTMHandler* ha
 }
 
 void ReadTask(const wxXmlNode* task, SelectedTask& selected, const CRTMHandler* handler) {
-    const wxString idText = task->GetAttribute(wxT("id"));
+    const wxString& idText = Attribute(task, L"id");
     const long long id = ReadLeadingInteger64(idText);
-    const wxString completed = task->GetAttribute(wxT("completed"));
+    const wxString& completed = Attribute(task, L"completed");
     // The first task, unless a later one is open and has a smaller id.
     if (selected.id != 0 && !(id < selected.id && completed.empty()))
         return;
 
     selected.id = id;
     selected.idText = idText;
-    selected.due = task->GetAttribute(wxT("due"));
-    selected.hasDueTime = task->GetAttribute(wxT("has_due_time")) == wxT("1");
+    selected.due = Attribute(task, L"due");
+    selected.hasDueTime = Attribute(task, L"has_due_time") == wxT("1");
     selected.completed = !completed.empty();
     selected.completedTime = icaltime_null_time();
     if (selected.completed) {
         // A completed task with a due shows as completed at its due time.
         selected.completedTime = ParseServiceTime(selected.due.empty() ? completed : selected.due, handler);
     }
-    const wxString priority = task->GetAttribute(wxT("priority"));
+    const wxString& priority = Attribute(task, L"priority");
     if (priority == wxT("3"))
         selected.priority = 9;
     else if (priority == wxT("2"))
@@ -127,7 +156,7 @@ void AddDue(icalcomponent* todo, const wxXmlNode* taskSeries, const SelectedTask
         if (icaltime_is_null_time(due) || !HasValidTimeFields(due)) {
             LogThrough(handler, LOG_WARNING,
                        wxT("The due date \"%s\" of the task \"%s\" cannot be read; it is left out."),
-                       selected.due, taskSeries->GetAttribute(wxT("name")));
+                       selected.due, Attribute(taskSeries, L"name"));
             return;
         }
         due = UtcToLocalDate(due);
@@ -146,10 +175,10 @@ icalcomponent* ConvertTaskSeries(const wxXmlNode* taskSeries, const wxString& li
 
     AddTimeAttribute(c, ICAL_CREATED_PROPERTY, taskSeries, wxT("created"), handler);
     AddTimeAttribute(c, ICAL_LASTMODIFIED_PROPERTY, taskSeries, wxT("modified"), handler);
-    const wxString name = taskSeries->GetAttribute(wxT("name"));
+    const wxString& name = Attribute(taskSeries, L"name");
     if (!name.empty())
         AddTextProperty(c, ICAL_SUMMARY_PROPERTY, name);
-    const wxString url = taskSeries->GetAttribute(wxT("url"));
+    const wxString& url = Attribute(taskSeries, L"url");
     if (!url.empty())
         AddTextProperty(c, ICAL_URL_PROPERTY, url);
 
@@ -159,13 +188,13 @@ icalcomponent* ConvertTaskSeries(const wxXmlNode* taskSeries, const wxString& li
         if (!IsElement(child))
             continue;
         const wxString& childName = child->GetName();
-        if (childName.IsSameAs(wxT("tags"), false))
+        if (SameWord(childName, L"tags"))
             ReadTags(c, child);
-        else if (childName.IsSameAs(wxT("notes"), false))
+        else if (SameWord(childName, L"notes"))
             ReadNotes(c, child, status, handler);
-        else if (childName.IsSameAs(wxT("rrule"), false))
+        else if (SameWord(childName, L"rrule"))
             ReadRule(c, child, handler);
-        else if (childName.IsSameAs(wxT("task"), false))
+        else if (SameWord(childName, L"task"))
             ReadTask(child, selected, handler);
     }
     // A COMPLETED status carried by the note never stands for a task the service has open.
@@ -184,7 +213,7 @@ icalcomponent* ConvertTaskSeries(const wxXmlNode* taskSeries, const wxString& li
     }
     AddIntegerProperty(c, ICAL_PRIORITY_PROPERTY, selected.priority);
 
-    const wxString seriesId = taskSeries->GetAttribute(wxT("id"));
+    const wxString& seriesId = Attribute(taskSeries, L"id");
     if (seriesId.empty() || selected.idText.empty() || listId.empty()) {
         LogThrough(handler, LOG_ERROR, wxT("Unable to create the task because the ID is missing."));
         LogThrough(handler, LOG_ERROR, wxT("Parsing of the task failed."));

@@ -8,7 +8,8 @@ const char* const X_TASK_ID = "X-CORVANE-RTM-TASK-ID";
 
 bool ParseTaskUid(const icalcomponent* component, wxString& listId, wxString& seriesId, wxString& taskId,
                   const CRTMHandler* handler) {
-    if (!component) return false;
+    if (!component)
+        return false;
     const char* rawUid = icalcomponent_get_uid(const_cast<icalcomponent*>(component));
     if (!rawUid) {
         LogThrough(handler, LOG_ERROR, wxT("The task is missing an UID."));

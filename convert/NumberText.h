@@ -1,4 +1,4 @@
-// Numbers inside the service's texts and the note lines, read the way the C library's atoi does:
+// Numbers in and out of text, on the conversions' hot path. Reading follows the C library's atoi:
 // optional leading white space and sign, then the leading digits; no digits read as 0.
 #pragma once
 
@@ -12,3 +12,9 @@ long long ReadLeadingInteger64(const wxString& text, size_t start = 0, size_t le
 
 // The same, clamped to the range of int.
 int ReadLeadingInteger(const wxString& text, size_t start = 0, size_t length = wxString::npos);
+
+// Decimal text of a number, without the cost of printf-style formatting.
+wxString DecimalText(long long value);
+
+// Wide text of plain ASCII text (as printed by snprintf), without a character-set conversion.
+wxString AsciiText(const char* text);

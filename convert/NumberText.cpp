@@ -1,6 +1,8 @@
-#include "convert/LeadingInteger.h"
+#include "convert/NumberText.h"
 
 #include <climits>
+#include <cstring>
+#include <string>
 
 namespace {
 
@@ -48,4 +50,23 @@ int ReadLeadingInteger(const wxString& text, size_t start, size_t length) {
     if (value < INT_MIN)
         return INT_MIN;
     return static_cast<int>(value);
+}
+
+wxString DecimalText(long long value) {
+    wchar_t buffer[24];
+    wchar_t* end = buffer + 24;
+    wchar_t* begin = end;
+    // Digits of the magnitude, taken from the negative side so that the smallest value fits.
+    long long rest = value < 0 ? value : -value;
+    do {
+        *--begin = static_cast<wchar_t>(L'0' - rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    if (value < 0)
+        *--begin = L'-';
+    return wxString(std::wstring(begin, end));
+}
+
+wxString AsciiText(const char* text) {
+    return wxString(std::wstring(text, text + std::strlen(text)));
 }
