@@ -2,6 +2,7 @@
 
 #include <wx/sstream.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -24,23 +25,29 @@ ScopedTimeZone::~ScopedTimeZone() {
     tzset();
 }
 
-XmlElement::XmlElement(const wxString& xml) {
-    wxStringInputStream input(xml);
+XmlElement::XmlElement(const std::string& utf8) {
+    wxStringInputStream input(wxString::FromUTF8(utf8.c_str()));
     m_Document.Load(input);
 }
 
-IcalPtr ParseTodo(const std::string& text) {
-    return IcalPtr(icalcomponent_new_from_string(text.c_str()));
+IcalPtr ParseTodo(const std::string& body) {
+    return IcalPtr(icalcomponent_new_from_string(("BEGIN:VTODO\n" + body + "END:VTODO\n").c_str()));
 }
 
 std::string IcalText(const icalcomponent* component) {
-    std::string text = icalcomponent_as_ical_string(const_cast<icalcomponent*>(component));
-    std::string result;
-    result.reserve(text.size());
-    for (char ch : text)
-        if (ch != '\r')
-            result += ch;
-    return result;
+    std::string text;
+    for (const char* p = icalcomponent_as_ical_string(const_cast<icalcomponent*>(component)); *p; ++p)
+        if (*p != '\r')
+            text += *p;
+    return text;
+}
+
+std::string PropertyLine(const icalcomponent* component, icalproperty_kind kind) {
+    icalproperty* p = icalcomponent_get_first_property(const_cast<icalcomponent*>(component), kind);
+    if (!p)
+        return "<none>";
+    std::string line = icalproperty_as_ical_string(p);
+    return line.substr(0, line.find_first_of("\r\n"));
 }
 
 std::string ReadTextFile(const std::string& path) {
@@ -62,4 +69,16 @@ icaltimetype MakeTime(int year, int month, int day, int hour, int minute, int se
     if (utc)
         t.zone = icaltimezone_get_utc_timezone();
     return t;
+}
+
+std::string DescribeTime(const icaltimetype& t) {
+    if (icaltime_is_null_time(t))
+        return "null";
+    char buffer[96];
+    if (t.is_date)
+        std::snprintf(buffer, sizeof buffer, "DATE %04d-%02d-%02d", t.year, t.month, t.day);
+    else
+        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d%s", t.year, t.month, t.day,
+                      t.hour, t.minute, t.second, icaltime_is_utc(t) ? " UTC" : "");
+    return buffer;
 }

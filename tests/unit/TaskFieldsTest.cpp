@@ -9,107 +9,60 @@
 #include <ostream>
 
 void PrintTo(const TaskFields& f, std::ostream* os) {
-    *os << "{name=" << f.name.utf8_string() << " due=" << f.due << " has_due_time=" << f.has_due_time
-        << " data_note=[" << f.data_note.utf8_string() << "] data_note_id=" << f.data_note_id
-        << " description=[" << f.description.utf8_string()
-        << "] description_note_id=" << f.description_note_id << " priority=" << f.priority << " repeat=["
-        << f.repeat << "] tags=" << f.tags.utf8_string() << " url=" << f.url << " completed=" << f.completed
-        << "}";
+    for (const wxString* s : {&f.name, &f.due, &f.has_due_time, &f.data_note, &f.data_note_id, &f.description,
+                              &f.description_note_id, &f.priority, &f.repeat, &f.tags, &f.url})
+        *os << "[" << s->utf8_string() << "] ";
+    *os << (f.completed ? "completed" : "open");
 }
 
 class TaskFieldsTest : public FakeHostTest {
   protected:
     static TaskFields FieldsOf(const std::string& body) {
-        IcalPtr todo = ParseTodo("BEGIN:VTODO\n" + body + "END:VTODO\n");
-        EXPECT_TRUE(todo) << body;
-        return todo ? MakeTaskFields(todo.get(), nullptr) : TaskFields();
+        return MakeTaskFields(ParseTodo(body).get(), nullptr);
     }
 };
 
-TEST_F(TaskFieldsTest, SummaryOnly) {
+TEST_F(TaskFieldsTest, SummaryOnlyAndEveryField) {
     TaskFields expected;
     expected.name = wxT("Buy milk");
     expected.data_note = wxT("Status: 0\n");
     EXPECT_EQ(FieldsOf("SUMMARY:Buy milk\n"), expected);
-    EXPECT_EQ(MakeTaskFields(nullptr, nullptr), TaskFields());
-}
 
-TEST_F(TaskFieldsTest, DueAndItsTimeOfDay) {
-    const struct {
-        const char* line;
-        const char* due;
-        const char* hasDueTime;
-    } cases[] = {
-        {"DUE;VALUE=DATE:20120502\n", "2012-05-02", "0"},
-        {"DUE:20120501T080000Z\n", "2012-05-01T08:00:00Z", "1"},
-        {"DUE:20120501T080000\n", "2012-05-01T08:00:00", "1"},
-        {"SUMMARY:x\n", "", ""},
-    };
-    for (const auto& c : cases) {
-        const TaskFields f = FieldsOf(c.line);
-        EXPECT_EQ(f.due, wxString(c.due)) << c.line;
-        EXPECT_EQ(f.has_due_time, wxString(c.hasDueTime)) << c.line;
-    }
-}
-
-TEST_F(TaskFieldsTest, PriorityMapping) {
-    const std::pair<const char*, const char*> cases[] = {{"0", "0"}, {"1", "1"}, {"4", "1"}, {"5", "2"},
-                                                         {"6", "3"}, {"9", "3"}, {"-2", "1"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(FieldsOf(std::string("PRIORITY:") + c.first + "\n").priority, wxString(c.second))
-            << c.first;
-    EXPECT_EQ(FieldsOf("SUMMARY:x\n").priority, wxString());
-}
-
-TEST_F(TaskFieldsTest, TagsStatusAndTheRest) {
     const TaskFields f = FieldsOf(
         "CATEGORIES:Home office\nCATEGORIES:Errands\nSTATUS:IN-PROCESS\nPERCENT-COMPLETE:40\n"
         "URL:http://example.com/a?b=c\nDESCRIPTION:Some text\nX-CORVANE-RTM-DATA-ID:11\n"
         "X-CORVANE-RTM-DESCRIPTION-ID:12\nRRULE:FREQ=DAILY\nDUE;VALUE=DATE:20120502\n");
     EXPECT_EQ(f.tags, wxT("Home_office,Errands"));
-    EXPECT_FALSE(f.completed);
     EXPECT_EQ(f.data_note, wxT("Status: 10057\nPercent: 40\n"));
-    EXPECT_EQ(f.url, wxT("http://example.com/a?b=c"));
-    EXPECT_EQ(f.description, wxT("Some text"));
-    EXPECT_EQ(f.data_note_id, wxT("11"));
-    EXPECT_EQ(f.description_note_id, wxT("12"));
-    EXPECT_EQ(f.repeat, wxT("Every 1 day"));
+    EXPECT_FALSE(f.completed);
+    EXPECT_EQ(f.url + f.description + f.data_note_id + f.description_note_id + f.repeat,
+              wxT("http://example.com/a?b=cSome text1112Every 1 day"));
     EXPECT_TRUE(FieldsOf("STATUS:COMPLETED\n").completed);
-    EXPECT_EQ(FieldsOf("STATUS:COMPLETED\n").data_note, wxT("Status: 10054\n"));
 }
 
-TEST_F(TaskFieldsTest, RecordsCompareFieldByField) {
-    TaskFields a, b;
-    EXPECT_EQ(a, b);
-    b.url = wxT("x");
-    EXPECT_NE(a, b);
-    b = a;
-    b.completed = true;
-    EXPECT_NE(a, b);
+TEST_F(TaskFieldsTest, DueAndPriority) {
+    const std::pair<const char*, const char*> dues[] = {{"DUE;VALUE=DATE:20120502\n", "2012-05-02 0"},
+                                                        {"DUE:20120501T080000Z\n", "2012-05-01T08:00:00Z 1"},
+                                                        {"DUE:20120501T080000\n", "2012-05-01T08:00:00 1"},
+                                                        {"SUMMARY:x\n", " "}};
+    for (const auto& c : dues) {
+        const TaskFields f = FieldsOf(c.first);
+        EXPECT_EQ(f.due + wxT(" ") + f.has_due_time, wxString(c.second)) << c.first;
+    }
+    const std::pair<const char*, const char*> priorities[] = {{"0", "0"}, {"1", "1"}, {"4", "1"}, {"5", "2"},
+                                                              {"6", "3"}, {"9", "3"}, {"-2", "1"}};
+    for (const auto& c : priorities)
+        EXPECT_EQ(FieldsOf(std::string("PRIORITY:") + c.first + "\n").priority, wxString(c.second))
+            << c.first;
+    EXPECT_EQ(FieldsOf("SUMMARY:x\n").priority, wxString());
 }
 
 namespace {
 
 std::string Escape(const wxString& text) {
     std::string out;
-    for (char ch : text.utf8_string()) {
-        switch (ch) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += ch;
-        }
-    }
+    for (char ch : text.utf8_string())
+        out += ch == '&' ? "&amp;" : ch == '<' ? "&lt;" : ch == '"' ? "&quot;" : std::string(1, ch);
     return out;
 }
 
@@ -121,50 +74,43 @@ std::string LocalMidnightUtc(const wxString& date) {
     local.tm_mday = wxAtoi(date.Mid(8, 2));
     local.tm_isdst = -1;
     const std::time_t instant = std::mktime(&local);
-    std::tm utc{};
-    gmtime_r(&instant, &utc);
     char buffer[32];
-    std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&instant));
     return buffer;
 }
 
 // The taskseries element the service would hold after an upload of these fields.
 std::string ServiceCopy(const TaskFields& f, const icalcomponent* todo) {
-    std::string xml =
-        "<taskseries id=\"3001\" created=\"2012-04-01T09:00:00Z\" modified=\"2012-04-02T10:30:00Z\" name=\"" +
-        Escape(f.name) + "\" source=\"api\" url=\"" + Escape(f.url) + "\" location_id=\"\">";
+    std::string xml = "<taskseries id=\"3001\" created=\"2012-04-01T09:00:00Z\" name=\"" + Escape(f.name) +
+                      "\" url=\"" + Escape(f.url) + "\">";
     if (icalproperty* rule =
             icalcomponent_get_first_property(const_cast<icalcomponent*>(todo), ICAL_RRULE_PROPERTY)) {
         icalrecurrencetype recurrence = icalproperty_get_rrule(rule);
         xml += std::string("<rrule every=\"1\">") + icalrecurrencetype_as_string(&recurrence) + "</rrule>";
     }
     xml += "<tags>";
-    if (!f.tags.empty())
-        for (const wxString& tag : wxSplit(f.tags, wxT(','), 0))
-            xml += "<tag>" + Escape(tag) + "</tag>";
-    xml += "</tags><participants/><notes>";
-    xml += "<note id=\"" + Escape(f.data_note_id) + "\" created=\"\" modified=\"\" title=\"C2:data\">" +
+    for (const wxString& tag : wxSplit(f.tags, wxT(','), 0))
+        xml += "<tag>" + Escape(tag) + "</tag>";
+    xml += "</tags><participants/><notes><note id=\"" + Escape(f.data_note_id) + "\" title=\"C2:data\">" +
            Escape(f.data_note) + "</note>";
     if (!f.description.empty())
         xml += "<note id=\"" + Escape(f.description_note_id) + "\" title=\"C2:description\">" +
                Escape(f.description) + "</note>";
-    xml += "</notes>";
     std::string due;
     if (!f.due.empty())
         due = f.has_due_time == wxT("0") ? LocalMidnightUtc(f.due) : f.due.utf8_string();
-    const std::string priority =
-        f.priority.empty() || f.priority == wxT("0") ? "N" : f.priority.utf8_string();
-    xml += "<task id=\"4001\" due=\"" + due + "\" has_due_time=\"" +
-           (f.has_due_time == wxT("1") ? "1" : "0") + "\" added=\"2012-04-01T09:00:00Z\" completed=\"" +
-           (f.completed ? "2012-06-01T10:00:00Z" : "") + "\" deleted=\"\" priority=\"" + priority +
-           "\" postponed=\"0\" estimate=\"\"/>";
-    return xml + "</taskseries>";
+    xml += "</notes><task id=\"4001\" due=\"" + due + "\" has_due_time=\"" +
+           (f.has_due_time == wxT("1") ? "1" : "0") + "\" completed=\"" +
+           (f.completed ? "2012-06-01T10:00:00Z" : "") + "\" priority=\"" +
+           (f.priority == wxT("0") ? "N" : f.priority.utf8_string()) + "\"/></taskseries>";
+    return xml;
 }
 
 }  // namespace
 
 // The upload compares the fields of the host's to-do with those of the service's copy: a to-do the
 // service already holds must compare equal, or every upload would send unchanged fields again.
+// (A to-do with floating times or without PRIORITY does not: see the notes on the upload.)
 TEST_F(TaskFieldsTest, RoundTripThroughTheServiceKeepsEveryField) {
     ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
     const char* const corpus[] = {
@@ -196,14 +142,13 @@ TEST_F(TaskFieldsTest, RoundTripThroughTheServiceKeepsEveryField) {
         "PRIORITY:1\nSTATUS:DRAFT\nX-CORVANE-RTM-DATA-ID:130\n",
     };
     for (const char* body : corpus) {
-        IcalPtr todo = ParseTodo(std::string("BEGIN:VTODO\n") + body + "END:VTODO\n");
+        IcalPtr todo = ParseTodo(body);
         ASSERT_TRUE(todo) << body;
         const TaskFields host = MakeTaskFields(todo.get(), nullptr);
-        const std::string xml = ServiceCopy(host, todo.get());
-        XmlElement element(wxString::FromUTF8(xml.c_str()));
-        ASSERT_NE(element.Root(), nullptr) << xml;
+        XmlElement element(ServiceCopy(host, todo.get()));
+        ASSERT_NE(element.Root(), nullptr) << body;
         IcalPtr copy(ConvertTaskSeries(element.Root(), wxT("2002"), nullptr));
-        ASSERT_TRUE(copy) << xml;
-        EXPECT_EQ(MakeTaskFields(copy.get(), nullptr), host) << body << "\n" << xml;
+        ASSERT_TRUE(copy) << body;
+        EXPECT_EQ(MakeTaskFields(copy.get(), nullptr), host) << body;
     }
 }
