@@ -4,13 +4,13 @@
 #include <string>
 
 void AddTextProperty(icalcomponent* component, icalproperty_kind kind, const wxString& text) {
-    const wxScopedCharBuffer utf8 = text.utf8_str();
+    const std::string utf8 = ToUtf8(text);
     icalproperty* property = nullptr;
     if (kind == ICAL_URL_PROPERTY) {
-        property = icalproperty_new_url(utf8.data());
+        property = icalproperty_new_url(utf8.c_str());
     } else {
         property = icalproperty_new(kind);
-        icalproperty_set_value(property, icalvalue_new_text(utf8.data()));
+        icalproperty_set_value(property, icalvalue_new_text(utf8.c_str()));
     }
     icalcomponent_add_property(component, property);
 }
@@ -29,7 +29,7 @@ void AddTimeProperty(icalcomponent* component, icalproperty_kind kind, const ica
 }
 
 void AddXProperty(icalcomponent* component, const char* name, const wxString& text) {
-    icalproperty* property = icalproperty_new_x(text.utf8_str().data());
+    icalproperty* property = icalproperty_new_x(ToUtf8(text).c_str());
     icalproperty_set_x_name(property, name);
     icalcomponent_add_property(component, property);
 }
@@ -60,4 +60,16 @@ wxString FromUtf8(const char* text) {
     if (wide.empty())
         wide = wxString(text, wxConvLocal);
     return wide;
+}
+
+std::string ToUtf8(const wxString& text) {
+    const wchar_t* wide = text.wc_str();
+    const size_t length = text.length();
+    std::string narrow(length, '\0');
+    for (size_t i = 0; i < length; ++i) {
+        if (static_cast<unsigned long>(wide[i]) >= 0x80)
+            return std::string(text.utf8_str().data());
+        narrow[i] = static_cast<char>(wide[i]);
+    }
+    return narrow;
 }

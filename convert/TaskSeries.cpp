@@ -110,7 +110,7 @@ void ReadRule(icalcomponent* todo, const wxXmlNode* rrule, const CRTMHandler* ha
     wxString text;
     if (!ChildText(rrule, text) || text.empty())
         return;
-    const icalrecurrencetype rule = icalrecurrencetype_from_string(text.utf8_str());
+    const icalrecurrencetype rule = icalrecurrencetype_from_string(ToUtf8(text).c_str());
     // A rule libical cannot read would be written as "RRULE:ERROR: No Value" and poison the
     // offline file; it is left out instead.
     if (rule.freq == ICAL_NO_RECURRENCE) {
@@ -220,7 +220,7 @@ icalcomponent* ConvertTaskSeries(const wxXmlNode* taskSeries, const wxString& li
         return nullptr;
     }
     const wxString uid = listId + wxT(":") + seriesId;
-    icalcomponent_set_uid(c, uid.utf8_str());
+    icalcomponent_set_uid(c, ToUtf8(uid).c_str());
     AddXProperty(c, X_TASK_ID, selected.idText);
     return todo.release();
 }
