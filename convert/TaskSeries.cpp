@@ -110,14 +110,15 @@ void ReadRule(icalcomponent* todo, const wxXmlNode* rrule, const CRTMHandler* ha
     wxString text;
     if (!ChildText(rrule, text) || text.empty())
         return;
-    const icalrecurrencetype rule = icalrecurrencetype_from_string(ToUtf8(text).c_str());
+    icalrecurrencetype rule = icalrecurrencetype_from_string(ToUtf8(text).c_str());
     // A rule libical cannot read would be written as "RRULE:ERROR: No Value" and poison the
     // offline file; it is left out instead.
-    if (rule.freq == ICAL_NO_RECURRENCE) {
+    if (rule.freq == ICAL_NO_RECURRENCE)
         LogThrough(handler, LOG_WARNING, wxT("Unable to read the repeat rule: %s."), text);
-        return;
-    }
-    icalcomponent_add_property(todo, icalproperty_new_rrule(rule));
+    else
+        icalcomponent_add_property(todo, icalproperty_new_rrule(rule));
+    // The property keeps its own copy of the calendar scale; the parser's is ours to free.
+    icalmemory_free_buffer(rule.rscale);
 }
 
 void ReadTask(const wxXmlNode* task, SelectedTask& selected, const CRTMHandler* handler) {

@@ -168,8 +168,8 @@ TEST_F(TaskSeriesTest, ArbitraryInputIsSafe) {
         }
     }
     const char* const times[] = {"", "2012-05-01T21:00:00Z", "2012-05", "x", "9999-99-99T99:99:99.000-99:99"};
-    const std::string children[] = {"<tags><tag>a_b</tag></tags>", "<rrule>FREQ=WEEKLY;BYDAY=MO</rrule>",
-                                    "<rrule>FREQ=</rrule>",
+    const std::string children[] = {"<tags><tag>a_b</tag></tags>",
+                                    "<rrule>RSCALE=GREGORIAN;FREQ=YEARLY</rrule>", "<rrule>FREQ=</rrule>",
                                     DataNote("Status: 10054\nTrigger: 99999999999\nStart: x\nPercent: -5\n"),
                                     "<notes><note id=\"2\" title=\"C2:description\">d</note></notes>"};
     for (int i = 0; i < 500; ++i) {
