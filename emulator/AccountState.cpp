@@ -16,9 +16,12 @@ const char* PermsName(Perms perms) {
 }
 
 std::optional<Perms> ParsePerms(const std::string& text) {
-    if (text == "read") return Perms::Read;
-    if (text == "write") return Perms::Write;
-    if (text == "delete") return Perms::Delete;
+    if (text == "read")
+        return Perms::Read;
+    if (text == "write")
+        return Perms::Write;
+    if (text == "delete")
+        return Perms::Delete;
     return std::nullopt;
 }
 
@@ -32,7 +35,8 @@ User AccountState::CurrentUser() const {
 std::string AccountState::RandomHex(size_t length) {
     static const char DIGITS[] = "0123456789abcdef";
     std::string text;
-    for (size_t i = 0; i < length; ++i) text += DIGITS[m_Random() % 16];
+    for (size_t i = 0; i < length; ++i)
+        text += DIGITS[m_Random() % 16];
     return text;
 }
 
@@ -59,7 +63,8 @@ bool AccountState::FrobExists(const std::string& frob) const {
 bool AccountState::ApproveFrob(const std::string& frob, Perms perms) {
     std::lock_guard<std::mutex> lock(m_Mutex);
     auto found = m_Frobs.find(frob);
-    if (found == m_Frobs.end() || !found->second.token.empty()) return false;
+    if (found == m_Frobs.end() || !found->second.token.empty())
+        return false;
     found->second.approved = true;
     found->second.perms = perms;
     return true;
@@ -68,11 +73,13 @@ bool AccountState::ApproveFrob(const std::string& frob, Perms perms) {
 std::optional<Grant> AccountState::ExchangeFrob(const std::string& frob) {
     std::lock_guard<std::mutex> lock(m_Mutex);
     auto found = m_Frobs.find(frob);
-    if (found == m_Frobs.end() || !found->second.approved) return std::nullopt;
+    if (found == m_Frobs.end() || !found->second.approved)
+        return std::nullopt;
     Frob& entry = found->second;
     if (!entry.token.empty()) {
         auto granted = m_Tokens.find(entry.token);
-        if (granted == m_Tokens.end()) return std::nullopt;  // revoked since
+        if (granted == m_Tokens.end())
+            return std::nullopt;  // revoked since
         return granted->second;
     }
     Grant grant;
@@ -89,7 +96,8 @@ std::optional<Grant> AccountState::ExchangeFrob(const std::string& frob) {
 std::optional<Grant> AccountState::FindToken(const std::string& token) const {
     std::lock_guard<std::mutex> lock(m_Mutex);
     auto found = m_Tokens.find(token);
-    if (found == m_Tokens.end()) return std::nullopt;
+    if (found == m_Tokens.end())
+        return std::nullopt;
     return found->second;
 }
 
@@ -106,7 +114,8 @@ size_t AccountState::Revoke(const std::string& token) {
 std::vector<std::string> AccountState::Tokens() const {
     std::lock_guard<std::mutex> lock(m_Mutex);
     std::vector<std::string> tokens;
-    for (const auto& entry : m_Tokens) tokens.push_back(entry.first);
+    for (const auto& entry : m_Tokens)
+        tokens.push_back(entry.first);
     return tokens;
 }
 

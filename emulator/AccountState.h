@@ -30,7 +30,7 @@ struct Grant {
 };
 
 class AccountState {
-public:
+  public:
     AccountState();
 
     // The user that approves frobs (the one "logged in" to the web site).
@@ -51,7 +51,7 @@ public:
     void SetAutoApprove(bool on);
     bool AutoApprove() const;
 
-private:
+  private:
     struct Frob {
         std::string apiKey;
         bool approved = false;

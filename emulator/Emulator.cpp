@@ -25,7 +25,8 @@ std::multimap<std::string, std::string> RequestParams(const httplib::Request& re
     std::multimap<std::string, std::string> params(request.params.begin(), request.params.end());
     // A form body counts as well as the query.
     if (request.method == "POST" &&
-        request.get_header_value("Content-Type").find("application/x-www-form-urlencoded") != std::string::npos) {
+        request.get_header_value("Content-Type").find("application/x-www-form-urlencoded") !=
+            std::string::npos) {
         httplib::Params body;
         httplib::detail::parse_query_text(request.body, body);
         params.insert(body.begin(), body.end());
@@ -39,8 +40,8 @@ std::string Get(const std::multimap<std::string, std::string>& params, const std
 }
 
 std::string Page(const std::string& title, const std::string& body) {
-    return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + XmlEscape(title) + "</title></head><body><h1>" +
-           XmlEscape(title) + "</h1>" + body + "</body></html>";
+    return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + XmlEscape(title) +
+           "</title></head><body><h1>" + XmlEscape(title) + "</h1>" + body + "</body></html>";
 }
 
 std::string DefaultErrorPage(int status) {
@@ -57,14 +58,18 @@ Emulator::Emulator(EmulatorOptions options) : m_Options(std::move(options)) {
     RegisterTestMethods(m_Methods);
 }
 
-Emulator::~Emulator() { Stop(); }
+Emulator::~Emulator() {
+    Stop();
+}
 
 std::string Emulator::BaseUrl() const {
     const bool tls = !m_Options.certificateFile.empty() && !m_Options.privateKeyFile.empty();
     return std::string(tls ? "https://" : "http://") + m_Options.host + ":" + std::to_string(m_Port);
 }
 
-bool Emulator::IsRunning() const { return m_Server && m_Server->is_running(); }
+bool Emulator::IsRunning() const {
+    return m_Server && m_Server->is_running();
+}
 
 bool Emulator::Start(std::string* error) {
     {
@@ -82,28 +87,37 @@ bool Emulator::Listen(int port, std::string* error) {
         m_Server = std::make_unique<httplib::Server>();
     }
     if (!m_Server->is_valid()) {
-        if (error) *error = "cannot set up the server (certificate or key not usable)";
+        if (error)
+            *error = "cannot set up the server (certificate or key not usable)";
         m_Server.reset();
         return false;
     }
     httplib::Server& server = *m_Server;
-    server.Get("/services/rest/", [this](const httplib::Request& q, httplib::Response& r) { HandleRest(q, r); });
-    server.Post("/services/rest/", [this](const httplib::Request& q, httplib::Response& r) { HandleRest(q, r); });
-    server.Get("/services/auth/", [this](const httplib::Request& q, httplib::Response& r) { HandleAuthPage(q, r); });
-    server.Post("/services/auth/", [this](const httplib::Request& q, httplib::Response& r) { HandleAuthAllow(q, r); });
-    server.Post("/emulator/revoke", [this](const httplib::Request& q, httplib::Response& r) { HandleRevoke(q, r); });
-    server.Get("/emulator/requests", [this](const httplib::Request& q, httplib::Response& r) { HandleLog(q, r); });
+    server.Get("/services/rest/",
+               [this](const httplib::Request& q, httplib::Response& r) { HandleRest(q, r); });
+    server.Post("/services/rest/",
+                [this](const httplib::Request& q, httplib::Response& r) { HandleRest(q, r); });
+    server.Get("/services/auth/",
+               [this](const httplib::Request& q, httplib::Response& r) { HandleAuthPage(q, r); });
+    server.Post("/services/auth/",
+                [this](const httplib::Request& q, httplib::Response& r) { HandleAuthAllow(q, r); });
+    server.Post("/emulator/revoke",
+                [this](const httplib::Request& q, httplib::Response& r) { HandleRevoke(q, r); });
+    server.Get("/emulator/requests",
+               [this](const httplib::Request& q, httplib::Response& r) { HandleLog(q, r); });
 
     if (port == 0) {
         m_Port = server.bind_to_any_port(m_Options.host);
         if (m_Port <= 0) {
-            if (error) *error = "cannot bind a port on " + m_Options.host;
+            if (error)
+                *error = "cannot bind a port on " + m_Options.host;
             m_Server.reset();
             return false;
         }
     } else {
         if (!server.bind_to_port(m_Options.host, port)) {
-            if (error) *error = "cannot listen on " + m_Options.host + ":" + std::to_string(port);
+            if (error)
+                *error = "cannot listen on " + m_Options.host + ":" + std::to_string(port);
             m_Server.reset();
             return false;
         }
@@ -119,19 +133,24 @@ void Emulator::Stop() {
         m_Stopping = true;
     }
     m_StopSignal.notify_all();
-    if (m_Server) m_Server->stop();
-    if (m_Thread.joinable()) m_Thread.join();
+    if (m_Server)
+        m_Server->stop();
+    if (m_Thread.joinable())
+        m_Thread.join();
     m_Server.reset();
 }
 
 bool Emulator::SetRefusing(bool refusing, std::string* error) {
     if (refusing) {
-        if (m_Server) m_Server->stop();
-        if (m_Thread.joinable()) m_Thread.join();
+        if (m_Server)
+            m_Server->stop();
+        if (m_Thread.joinable())
+            m_Thread.join();
         m_Server.reset();
         return true;
     }
-    if (m_Server) return true;
+    if (m_Server)
+        return true;
     return Listen(m_Port, error);
 }
 
@@ -142,7 +161,8 @@ void Emulator::Pause(int milliseconds) {
 
 void Emulator::InjectFault(const Fault& fault, int times) {
     std::lock_guard<std::mutex> lock(m_Mutex);
-    for (int i = 0; i < times; ++i) m_Faults.push_back(fault);
+    for (int i = 0; i < times; ++i)
+        m_Faults.push_back(fault);
 }
 
 void Emulator::ClearFaults() {
@@ -152,7 +172,8 @@ void Emulator::ClearFaults() {
 
 bool Emulator::TakeFault(Fault& fault) {
     std::lock_guard<std::mutex> lock(m_Mutex);
-    if (m_Faults.empty()) return false;
+    if (m_Faults.empty())
+        return false;
     fault = m_Faults.front();
     m_Faults.pop_front();
     return true;
@@ -171,7 +192,8 @@ std::vector<LoggedRequest> Emulator::Requests() const {
 size_t Emulator::CountCalls(const std::string& method) const {
     std::lock_guard<std::mutex> lock(m_Mutex);
     size_t count = 0;
-    for (const LoggedRequest& request : m_Requests) count += request.method == method ? 1 : 0;
+    for (const LoggedRequest& request : m_Requests)
+        count += request.method == method ? 1 : 0;
     return count;
 }
 
@@ -200,15 +222,16 @@ void Emulator::HandleRest(const httplib::Request& request, httplib::Response& re
         switch (fault.kind) {
             case Fault::HttpStatus:
                 response.status = fault.status;
-                response.set_content(fault.body.empty() ? DefaultErrorPage(fault.status) : fault.body, HTML_TYPE);
+                response.set_content(fault.body.empty() ? DefaultErrorPage(fault.status) : fault.body,
+                                     HTML_TYPE);
                 return;
             case Fault::UnavailablePage:
                 response.set_content(UNAVAILABLE_PAGE, HTML_TYPE);
                 return;
             case Fault::ErrorEnvelope:
-                response.set_content(
-                    FailEnvelope(fault.code, fault.message.empty() ? ErrorMessage(fault.code) : fault.message),
-                    XML_TYPE);
+                response.set_content(FailEnvelope(fault.code, fault.message.empty() ? ErrorMessage(fault.code)
+                                                                                    : fault.message),
+                                     XML_TYPE);
                 return;
             case Fault::TruncatedBody:
                 response.set_content(OkEnvelope("<frob>0123456789abcdef</frob>").substr(0, 60), XML_TYPE);
@@ -226,20 +249,28 @@ void Emulator::HandleRest(const httplib::Request& request, httplib::Response& re
         response.set_content(FailEnvelope(code, message), XML_TYPE);
     };
     const std::string format = Get(entry.params, "format");
-    if (!format.empty() && format != "rest") return reply(ERR_FORMAT_NOT_FOUND, ErrorMessage(ERR_FORMAT_NOT_FOUND, format));
+    if (!format.empty() && format != "rest")
+        return reply(ERR_FORMAT_NOT_FOUND, ErrorMessage(ERR_FORMAT_NOT_FOUND, format));
     const MethodSpec* spec = m_Methods.Find(entry.method);
-    if (!spec) return reply(ERR_METHOD_NOT_FOUND, ErrorMessage(ERR_METHOD_NOT_FOUND, entry.method));
-    if (Get(entry.params, "api_key") != m_Options.apiKey) return reply(ERR_INVALID_API_KEY, ErrorMessage(ERR_INVALID_API_KEY));
-    if (spec->signatureRequired && !hasSignature) return reply(ERR_MISSING_SIGNATURE, ErrorMessage(ERR_MISSING_SIGNATURE));
+    if (!spec)
+        return reply(ERR_METHOD_NOT_FOUND, ErrorMessage(ERR_METHOD_NOT_FOUND, entry.method));
+    if (Get(entry.params, "api_key") != m_Options.apiKey)
+        return reply(ERR_INVALID_API_KEY, ErrorMessage(ERR_INVALID_API_KEY));
+    if (spec->signatureRequired && !hasSignature)
+        return reply(ERR_MISSING_SIGNATURE, ErrorMessage(ERR_MISSING_SIGNATURE));
     // A signature is checked whenever one is sent, even where none is required.
-    if (hasSignature && !entry.signatureValid) return reply(ERR_INVALID_SIGNATURE, ErrorMessage(ERR_INVALID_SIGNATURE));
+    if (hasSignature && !entry.signatureValid)
+        return reply(ERR_INVALID_SIGNATURE, ErrorMessage(ERR_INVALID_SIGNATURE));
 
     MethodCall call{entry.params, m_State, std::nullopt};
     if (spec->perms != Perms::None) {
         call.grant = m_State.FindToken(Get(entry.params, "auth_token"));
-        if (!entry.params.count("auth_token")) return reply(ERR_NOT_LOGGED_IN, ErrorMessage(ERR_NOT_LOGGED_IN));
-        if (!call.grant) return reply(ERR_INVALID_TOKEN, ErrorMessage(ERR_INVALID_TOKEN));
-        if (call.grant->perms < spec->perms) return reply(ERR_NOT_LOGGED_IN, ErrorMessage(ERR_NOT_LOGGED_IN));
+        if (!entry.params.count("auth_token"))
+            return reply(ERR_NOT_LOGGED_IN, ErrorMessage(ERR_NOT_LOGGED_IN));
+        if (!call.grant)
+            return reply(ERR_INVALID_TOKEN, ErrorMessage(ERR_INVALID_TOKEN));
+        if (call.grant->perms < spec->perms)
+            return reply(ERR_NOT_LOGGED_IN, ErrorMessage(ERR_NOT_LOGGED_IN));
     }
     const MethodResult result = spec->handler(call);
     if (result.errorCode) {
@@ -249,15 +280,16 @@ void Emulator::HandleRest(const httplib::Request& request, httplib::Response& re
     response.set_content(OkEnvelope(result.payload), XML_TYPE);
 }
 
-bool Emulator::CheckPageParams(const std::multimap<std::string, std::string>& params, std::string& frob, Perms& perms,
-                               std::string& reason) const {
+bool Emulator::CheckPageParams(const std::multimap<std::string, std::string>& params, std::string& frob,
+                               Perms& perms, std::string& reason) const {
     if (Get(params, "api_key") != m_Options.apiKey) {
         reason = "Invalid API Key";
         return false;
     }
     std::multimap<std::string, std::string> signedParams;
     for (const char* name : {"api_key", "frob", "perms"}) {
-        if (params.count(name)) signedParams.emplace(name, Get(params, name));
+        if (params.count(name))
+            signedParams.emplace(name, Get(params, name));
     }
     if (!params.count("api_sig")) {
         reason = "Missing signature";
@@ -298,19 +330,22 @@ void Emulator::HandleAuthPage(const httplib::Request& request, httplib::Response
     }
     if (m_State.AutoApprove()) {
         m_State.ApproveFrob(frob, perms);
-        response.set_content(Page("Access granted", "<p>You can close this window and return to the application.</p>"),
-                             HTML_TYPE);
+        response.set_content(
+            Page("Access granted", "<p>You can close this window and return to the application.</p>"),
+            HTML_TYPE);
         return;
     }
     std::string hidden;
     for (const char* name : {"api_key", "frob", "perms", "api_sig"}) {
-        hidden += XmlTag("input", {{"type", "hidden"}, {"name", name}, {"value", Get(entry.params, name)}}, true);
+        hidden +=
+            XmlTag("input", {{"type", "hidden"}, {"name", name}, {"value", Get(entry.params, name)}}, true);
     }
     const std::string user = m_State.CurrentUser().username;
     response.set_content(
         Page("Authorise application",
-             "<p>An application asks for <b>" + std::string(PermsName(perms)) + "</b> access to the account of " +
-                 XmlEscape(user) + ".</p><form method=\"post\" action=\"/services/auth/\">" + hidden +
+             "<p>An application asks for <b>" + std::string(PermsName(perms)) +
+                 "</b> access to the account of " + XmlEscape(user) +
+                 ".</p><form method=\"post\" action=\"/services/auth/\">" + hidden +
                  "<button type=\"submit\" name=\"allow\" value=\"1\">Yes, go for it!</button></form>"),
         HTML_TYPE);
 }
@@ -327,24 +362,26 @@ void Emulator::HandleAuthAllow(const httplib::Request& request, httplib::Respons
     Perms perms = Perms::None;
     if (!CheckPageParams(entry.params, frob, perms, reason) || !m_State.ApproveFrob(frob, perms)) {
         response.status = 400;
-        response.set_content(Page("Authorisation failed", "<p>" + XmlEscape(reason.empty() ? "Frob already used" : reason) +
-                                                              ".</p>"),
+        response.set_content(Page("Authorisation failed",
+                                  "<p>" + XmlEscape(reason.empty() ? "Frob already used" : reason) + ".</p>"),
                              HTML_TYPE);
         return;
     }
-    response.set_content(Page("Access granted", "<p>You can close this window and return to the application.</p>"),
-                         HTML_TYPE);
+    response.set_content(
+        Page("Access granted", "<p>You can close this window and return to the application.</p>"), HTML_TYPE);
 }
 
 bool Emulator::ApprovePage(const std::string& pageUrl, std::string* error) {
     const size_t query = pageUrl.find('?');
     httplib::Params params;
-    if (query != std::string::npos) httplib::detail::parse_query_text(pageUrl.substr(query + 1), params);
+    if (query != std::string::npos)
+        httplib::detail::parse_query_text(pageUrl.substr(query + 1), params);
     std::multimap<std::string, std::string> values(params.begin(), params.end());
     std::string frob, reason;
     Perms perms = Perms::None;
     if (!CheckPageParams(values, frob, perms, reason) || !m_State.ApproveFrob(frob, perms)) {
-        if (error) *error = reason.empty() ? "frob already used" : reason;
+        if (error)
+            *error = reason.empty() ? "frob already used" : reason;
         return false;
     }
     return true;

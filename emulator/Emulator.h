@@ -68,7 +68,7 @@ struct LoggedRequest {
 };
 
 class Emulator {
-public:
+  public:
     explicit Emulator(EmulatorOptions options = EmulatorOptions());
     ~Emulator();
     Emulator(const Emulator&) = delete;
@@ -98,7 +98,7 @@ public:
     // and approves its frob. False with a reason when the address is not valid.
     bool ApprovePage(const std::string& pageUrl, std::string* error = nullptr);
 
-private:
+  private:
     bool Listen(int port, std::string* error);
     void HandleRest(const httplib::Request& request, httplib::Response& response);
     void HandleAuthPage(const httplib::Request& request, httplib::Response& response);
@@ -108,8 +108,8 @@ private:
     bool TakeFault(Fault& fault);
     void Record(LoggedRequest entry);
     // Checks the page parameters; the frob and permission on success, else the reason.
-    bool CheckPageParams(const std::multimap<std::string, std::string>& params, std::string& frob, Perms& perms,
-                         std::string& reason) const;
+    bool CheckPageParams(const std::multimap<std::string, std::string>& params, std::string& frob,
+                         Perms& perms, std::string& reason) const;
     // Waits the time given or until the emulator stops.
     void Pause(int milliseconds);
 

@@ -70,9 +70,11 @@ std::string XmlEscape(const std::string& text) {
     return escaped;
 }
 
-std::string XmlTag(const std::string& name, const std::map<std::string, std::string>& attributes, bool selfClosing) {
+std::string XmlTag(const std::string& name, const std::map<std::string, std::string>& attributes,
+                   bool selfClosing) {
     std::string tag = "<" + name;
-    for (const auto& attribute : attributes) tag += " " + attribute.first + "=\"" + XmlEscape(attribute.second) + "\"";
+    for (const auto& attribute : attributes)
+        tag += " " + attribute.first + "=\"" + XmlEscape(attribute.second) + "\"";
     tag += selfClosing ? "/>" : ">";
     return tag;
 }

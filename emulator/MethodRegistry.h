@@ -38,11 +38,11 @@ struct MethodSpec {
 };
 
 class MethodRegistry {
-public:
+  public:
     void Add(const std::string& name, MethodSpec spec) { m_Methods[name] = std::move(spec); }
     const MethodSpec* Find(const std::string& name) const;
 
-private:
+  private:
     std::map<std::string, MethodSpec> m_Methods;
 };
 

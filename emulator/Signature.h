@@ -9,6 +9,7 @@ namespace rtmemu {
 std::string Md5Hex(const std::string& bytes);
 // Every parameter but api_sig, sorted by name (byte order), names and values run together after
 // the secret.
-std::string ComputeSignature(const std::string& secret, const std::multimap<std::string, std::string>& params);
+std::string ComputeSignature(const std::string& secret,
+                             const std::multimap<std::string, std::string>& params);
 
 }  // namespace rtmemu

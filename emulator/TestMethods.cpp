@@ -8,11 +8,14 @@ namespace {
 // Every parameter comes back as an element of its own.
 MethodResult Echo(MethodCall& call) {
     std::string payload;
-    for (const auto& param : call.params) payload += XmlElement(param.first, param.second);
+    for (const auto& param : call.params)
+        payload += XmlElement(param.first, param.second);
     return MethodResult::Ok(payload);
 }
 }  // namespace
 
-void RegisterTestMethods(MethodRegistry& registry) { registry.Add("rtm.test.echo", {Echo, false}); }
+void RegisterTestMethods(MethodRegistry& registry) {
+    registry.Add("rtm.test.echo", {Echo, false});
+}
 
 }  // namespace rtmemu

@@ -11,10 +11,13 @@
 
 namespace {
 volatile std::sig_atomic_t g_Stop = 0;
-void OnSignal(int) { g_Stop = 1; }
+void OnSignal(int) {
+    g_Stop = 1;
+}
 
 int Usage(const char* error) {
-    if (error) std::fprintf(stderr, "rtm-emulator: %s\n", error);
+    if (error)
+        std::fprintf(stderr, "rtm-emulator: %s\n", error);
     std::fprintf(error ? stderr : stdout,
                  "usage: rtm-emulator [--port N] [--auto-approve] [--cert FILE --key FILE]\n"
                  "  --port N        port on 127.0.0.1 (default %d; 0 picks a free one)\n"
@@ -33,13 +36,15 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--help" || arg == "-h") return Usage(nullptr);
+        if (arg == "--help" || arg == "-h")
+            return Usage(nullptr);
         if (arg == "--auto-approve") {
             options.autoApprove = true;
         } else if (arg == "--port" && hasValue) {
             char* end = nullptr;
             const long port = std::strtol(argv[++i], &end, 10);
-            if (!end || *end || port < 0 || port > 65535) return Usage("--port takes a number from 0 to 65535");
+            if (!end || *end || port < 0 || port > 65535)
+                return Usage("--port takes a number from 0 to 65535");
             options.port = static_cast<int>(port);
         } else if (arg == "--cert" && hasValue) {
             options.certificateFile = argv[++i];
@@ -64,7 +69,8 @@ int main(int argc, char** argv) {
     std::printf("RTM emulator listening on %s%s\n", emulator.BaseUrl().c_str(),
                 options.autoApprove ? " (auto-approve)" : "");
     std::fflush(stdout);
-    while (!g_Stop) usleep(100 * 1000);
+    while (!g_Stop)
+        usleep(100 * 1000);
     emulator.Stop();
     return 0;
 }

@@ -8,7 +8,8 @@ const wchar_t* const RTM_PLUGIN_NAME = L"Remember The Milk";
 
 CRTMHandler::CRTMHandler(wxConfigBase* config, const wxString& name, const wxString& section)
     : CPluginHandler(config, name, section), m_Thread(nullptr) {
-    for (int i = 0; i < ROW_COUNT; ++i) m_Rows[i] = new SettingsRow();
+    for (int i = 0; i < ROW_COUNT; ++i)
+        m_Rows[i] = new SettingsRow();
     m_Rows[ROW_COUNT] = nullptr;
     Corvane_GetNetworkParameters(&m_Settings.network, &m_Settings.concurrentSync);
     const wchar_t* dataDir = Corvane_GetPath(PATH_DATA);
@@ -27,25 +28,32 @@ CRTMHandler::~CRTMHandler() {
 CCalendarHandler* CRTMHandler::Clone() {
     auto* copy = new CRTMHandler(m_Config, m_Name, m_Section);
     copy->Assign(*this);
-    for (int i = 0; i < ROW_COUNT; ++i) *copy->m_Rows[i] = *m_Rows[i];
+    for (int i = 0; i < ROW_COUNT; ++i)
+        *copy->m_Rows[i] = *m_Rows[i];
     return copy;
 }
 
-void CRTMHandler::Start(void* argument) { CPluginHandler::Start(argument); }
+void CRTMHandler::Start(void* argument) {
+    CPluginHandler::Start(argument);
+}
 
-void CRTMHandler::SetEnabled(bool enable) { CPluginHandler::SetEnabled(enable); }
+void CRTMHandler::SetEnabled(bool enable) {
+    CPluginHandler::SetEnabled(enable);
+}
 
 void CRTMHandler::RunAuthorisation(void*) {
     // The handler's own proxy password is still in the host's encoded form; the connection needs
     // it in clear, as the worker's does.
     RTMSettings settings = m_Settings.DeepCopy();
-    if (!settings.network.proxyPassword.empty()) Corvane_Decode(settings.network.proxyPassword, wxT("Proxy"));
+    if (!settings.network.proxyPassword.empty())
+        Corvane_Decode(settings.network.proxyPassword, wxT("Proxy"));
     CRTMConnection connection(this, &settings, false);
     connection.Authorise();
 }
 
 void CRTMHandler::ReadSettings() {
-    if (!m_Config) return;
+    if (!m_Config)
+        return;
     ConfigGroup section(m_Config, m_Section);
     m_Settings.authToken = m_Config->Read(wxT("AuthToken"), wxString());
     ConfigGroup calendar(m_Config, m_Name);
@@ -57,7 +65,8 @@ void CRTMHandler::ReadSettings() {
 }
 
 void CRTMHandler::WriteSettings() {
-    if (!m_Config || m_Name == wxT("Dummy")) return;
+    if (!m_Config || m_Name == wxT("Dummy"))
+        return;
     ConfigGroup section(m_Config, m_Section);
     ConfigGroup calendar(m_Config, m_Name);
     m_Config->Write(wxT("List"), m_Settings.list);
@@ -67,7 +76,8 @@ void CRTMHandler::WriteSettings() {
 }
 
 void CRTMHandler::ReadAuthToken() {
-    if (!m_Config) return;
+    if (!m_Config)
+        return;
     ConfigGroup section(m_Config, m_Section);
     m_Settings.authToken = m_Config->Read(wxT("AuthToken"), wxString());
 }
@@ -88,8 +98,10 @@ SettingsRow** CRTMHandler::GetSettings(bool) {
     poll.value = wxString::Format(wxT("%i"), m_Settings.pollFrequency);
     poll.choices.Clear();
     poll.choices.Add(Translate(wxT("Never")));
-    for (const wchar_t* minutes : {L"15", L"30", L"60", L"120"}) poll.choices.Add(minutes);
-    if (index == 5) poll.choices.Add(poll.value);
+    for (const wchar_t* minutes : {L"15", L"30", L"60", L"120"})
+        poll.choices.Add(minutes);
+    if (index == 5)
+        poll.choices.Add(poll.value);
     poll.hostFlag = false;
 
     SettingsRow& suppress = *m_Rows[2];
@@ -118,16 +130,18 @@ void CRTMHandler::ApplySettings(void* argument) {
 }
 
 wxString CRTMHandler::GetSettingsHelp() {
-    return Translate(
-        wxT("Choose the name of the task list from the Remember The Milk. You can also leave the field empty if "
-            "you want to get all your lists."));
+    return Translate(wxT(
+        "Choose the name of the task list from the Remember The Milk. You can also leave the field empty if "
+        "you want to get all your lists."));
 }
 
 wxString CRTMHandler::GetDisplayName() {
     return m_Settings.list.empty() ? wxString(RTM_PLUGIN_NAME) : m_Settings.list;
 }
 
-void CRTMHandler::Log(int level, const wxString& text) const { HostLog(level, m_Name + wxT(": ") + text); }
+void CRTMHandler::Log(int level, const wxString& text) const {
+    HostLog(level, m_Name + wxT(": ") + text);
+}
 
 void CRTMHandler::LogFormatted(int level, const wxString& text) const {
     HostLog(level, EscapePercent(m_Name + wxT(": ") + text));

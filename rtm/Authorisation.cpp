@@ -22,7 +22,8 @@ struct StoredAuth {
 StoredAuth ReadStored(CRTMHandler& handler) {
     StoredAuth stored;
     wxConfigBase* config = handler.GetConfig();
-    if (!config) return stored;
+    if (!config)
+        return stored;
     ConfigGroup group(config, handler.GetSection());
     stored.token = config->Read(KEY_TOKEN, wxString());
     stored.frob = config->Read(KEY_FROB, wxString());
@@ -31,7 +32,8 @@ StoredAuth ReadStored(CRTMHandler& handler) {
 
 void WriteStored(CRTMHandler& handler, const wxString& frob, const wxString& token) {
     wxConfigBase* config = handler.GetConfig();
-    if (!config) return;
+    if (!config)
+        return;
     {
         ConfigGroup group(config, handler.GetSection());
         config->Write(KEY_FROB, frob);
@@ -42,19 +44,22 @@ void WriteStored(CRTMHandler& handler, const wxString& frob, const wxString& tok
 }
 }  // namespace
 
-uint32_t CRTMConnection::CallAuthMethod(const wxString& method, const wxString& argName, const wxString& argValue,
-                                        wxString& reply) {
+uint32_t CRTMConnection::CallAuthMethod(const wxString& method, const wxString& argName,
+                                        const wxString& argValue, wxString& reply) {
     RTMParams params;
     params[wxT("api_key")] = RTM_API_KEY;
     params[wxT("method")] = method;
-    if (!argName.empty()) params[argName] = argValue;
+    if (!argName.empty())
+        params[argName] = argValue;
     const uint32_t status = CallMethod(params, reply);
-    if (status == RTM_NO_CONNECTION) Corvane_SetTrayStatus(TRAY_FAILED, handler->GetName().wc_str());
+    if (status == RTM_NO_CONNECTION)
+        Corvane_SetTrayStatus(TRAY_FAILED, handler->GetName().wc_str());
     return status;
 }
 
 bool CRTMConnection::Authorise() {
-    if (!handler) return false;
+    if (!handler)
+        return false;
     StoredAuth stored = ReadStored(*handler);
     wxString& token = stored.token;
     wxString& frob = stored.frob;
@@ -62,7 +67,8 @@ bool CRTMConnection::Authorise() {
 
     // A stored token: still valid?
     if (!token.empty()) {
-        if (CallAuthMethod(wxT("rtm.auth.checkToken"), wxT("auth_token"), token, reply) != RTM_OK) return false;
+        if (CallAuthMethod(wxT("rtm.auth.checkToken"), wxT("auth_token"), token, reply) != RTM_OK)
+            return false;
         token = ExtractElement(reply, wxT("token"));
         if (token.empty() && reply.Contains(wxT("<rsp"))) {
             // The service answered without a token: the stored one has been revoked.
@@ -73,7 +79,8 @@ bool CRTMConnection::Authorise() {
 
     // A frob from an earlier run whose token was never fetched.
     if (!frob.empty() && token.empty()) {
-        if (CallAuthMethod(wxT("rtm.auth.getToken"), wxT("frob"), frob, reply) != RTM_OK) return false;
+        if (CallAuthMethod(wxT("rtm.auth.getToken"), wxT("frob"), frob, reply) != RTM_OK)
+            return false;
         token = ExtractElement(reply, wxT("token"));
         frob.clear();
         WriteStored(*handler, wxString(), token);
@@ -81,14 +88,17 @@ bool CRTMConnection::Authorise() {
 
     // A new authorisation through the browser.
     if (frob.empty() && token.empty()) {
-        if (CallAuthMethod(wxT("rtm.auth.getFrob"), wxString(), wxString(), reply) != RTM_OK) return false;
+        if (CallAuthMethod(wxT("rtm.auth.getFrob"), wxString(), wxString(), reply) != RTM_OK)
+            return false;
         frob = ExtractElement(reply, wxT("frob"));
         if (frob.empty()) {
-            if (!SuppressErrors()) ReportError(Translate(wxT("Unable to parse the output.")), 0, 200);
+            if (!SuppressErrors())
+                ReportError(Translate(wxT("Unable to parse the output.")), 0, 200);
             return false;
         }
 
-        const wxString query = wxT("?api_key=") + wxString(RTM_API_KEY) + wxT("&frob=") + frob + wxT("&perms=delete");
+        const wxString query =
+            wxT("?api_key=") + wxString(RTM_API_KEY) + wxT("&frob=") + frob + wxT("&perms=delete");
         wxString signingText(query);
         signingText.Replace(wxT("="), wxEmptyString);
         signingText.Replace(wxT("&"), wxEmptyString);
@@ -97,18 +107,21 @@ bool CRTMConnection::Authorise() {
 
         WriteStored(*handler, frob, wxString());
 
-        const wxString first = Translate(wxT("Please log in to Remember The Milk.")) + wxT("\n") +
-                               Translate(wxT("You need to authorize Corvane to access your Remember The Milk account. "
-                                             "Please log in to the Remember The Milk web site and give Corvane access "
-                                             "to your account.\n\nYour default web browser will open automatically "
-                                             "when you click the OK button."));
+        const wxString first =
+            Translate(wxT("Please log in to Remember The Milk.")) + wxT("\n") +
+            Translate(wxT("You need to authorize Corvane to access your Remember The Milk account. "
+                          "Please log in to the Remember The Milk web site and give Corvane access "
+                          "to your account.\n\nYour default web browser will open automatically "
+                          "when you click the OK button."));
         Corvane_Message(first.wc_str(), MSG_STYLE_INFO, false);
         LaunchBrowser(page);
-        const wxString second = Translate(wxT("Continue after authorization.")) + wxT("\n") +
-                                Translate(wxT("Click the OK button to continue after you have authorized Corvane."));
+        const wxString second =
+            Translate(wxT("Continue after authorization.")) + wxT("\n") +
+            Translate(wxT("Click the OK button to continue after you have authorized Corvane."));
         Corvane_Message(second.wc_str(), MSG_STYLE_INFO, false);
 
-        if (CallAuthMethod(wxT("rtm.auth.getToken"), wxT("frob"), frob, reply) != RTM_OK) return false;
+        if (CallAuthMethod(wxT("rtm.auth.getToken"), wxT("frob"), frob, reply) != RTM_OK)
+            return false;
         token = ExtractElement(reply, wxT("token"));
         frob.clear();
         WriteStored(*handler, wxString(), token);

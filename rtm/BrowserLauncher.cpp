@@ -20,7 +20,8 @@ bool LaunchBrowser(const wxString& url) {
         wxCriticalSectionLocker lock(LauncherLock());
         launcher = Launcher();
     }
-    if (launcher) return launcher(url);
+    if (launcher)
+        return launcher(url);
     return wxLaunchDefaultBrowser(url, 0);
 }
 

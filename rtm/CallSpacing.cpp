@@ -5,6 +5,9 @@
 #include <wx/time.h>
 #include <wx/utils.h>
 
+#include <wx/utils.h>
+#include <chrono>
+
 CCallSpacing& CCallSpacing::Get() {
     static CCallSpacing spacing;
     return spacing;
@@ -20,14 +23,17 @@ int64_t CCallSpacing::Now() {
 }
 
 long CCallSpacing::Interval() {
-    if (IsDefaultService()) return DEFAULT_INTERVAL_MS;
+    if (IsDefaultService())
+        return DEFAULT_INTERVAL_MS;
     {
         wxCriticalSectionLocker lock(m_Lock);
-        if (m_Interval >= 0) return m_Interval;
+        if (m_Interval >= 0)
+            return m_Interval;
     }
     wxString text;
     long value = 0;
-    if (wxGetEnv(wxT("RTM_CALL_SPACING_MS"), &text) && text.ToLong(&value) && value >= 0) return value;
+    if (wxGetEnv(wxT("RTM_CALL_SPACING_MS"), &text) && text.ToLong(&value) && value >= 0)
+        return value;
     return DEFAULT_INTERVAL_MS;
 }
 
@@ -37,20 +43,24 @@ long CCallSpacing::WaitBeforeCall() {
     int64_t last;
     {
         wxCriticalSectionLocker lock(m_Lock);
-        if (!m_HasCall) return 0;
+        if (!m_HasCall)
+            return 0;
         last = m_LastCall;
     }
-    if (interval <= 0) return 0;
+    if (interval <= 0)
+        return 0;
     const int64_t elapsed = now - last;
     // A clock that went backwards gives no measure of the time passed: wait the whole interval
     // rather than risk a burst against the service.
-    if (elapsed < 0) return interval;
+    if (elapsed < 0)
+        return interval;
     const int64_t wait = interval - elapsed;
     return wait > 0 ? static_cast<long>(wait) : 0;
 }
 
 void CCallSpacing::Sleep(long milliseconds) {
-    if (milliseconds <= 0) return;
+    if (milliseconds <= 0)
+        return;
     Sleeper sleeper;
     {
         wxCriticalSectionLocker lock(m_Lock);
@@ -58,8 +68,13 @@ void CCallSpacing::Sleep(long milliseconds) {
     }
     if (sleeper) {
         sleeper(milliseconds);
-    } else {
-        wxMilliSleep(milliseconds);
+        return;
+    }
+    // A signal (a child process ending, for one) cuts a sleep short; sleep on until the time is up.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (auto now = std::chrono::steady_clock::now(); now < end; now = std::chrono::steady_clock::now()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now).count();
+        wxMilliSleep(static_cast<unsigned long>(left > 0 ? left : 1));
     }
 }
 

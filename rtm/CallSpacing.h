@@ -8,7 +8,7 @@
 #include <functional>
 
 class CCallSpacing {
-public:
+  public:
     using Clock = std::function<int64_t()>;     // milliseconds
     using Sleeper = std::function<void(long)>;  // milliseconds
 
@@ -32,7 +32,7 @@ public:
     void SetSleeper(Sleeper sleeper);
     void Reset();
 
-private:
+  private:
     CCallSpacing() = default;
     int64_t Now();
 

@@ -39,7 +39,9 @@ wxString CRTMConnection::UrlEncode(const wxString& value) {
 }
 
 wxString CRTMConnection::Sign(const wxString& text) {
-    const wxScopedCharBuffer utf8 = (wxString(RTM_SHARED_SECRET) + text).utf8_str();
+    // The converted buffer must come from a named string: one made from a temporary dangles.
+    const wxString signingText = wxString(RTM_SHARED_SECRET) + text;
+    const wxScopedCharBuffer utf8 = signingText.utf8_str();
     wxString digest;
     Corvane_CalculateMD5(reinterpret_cast<const unsigned char*>(utf8.data()), utf8.length(), digest);
     return digest;
@@ -49,10 +51,12 @@ wxString CRTMConnection::ExtractElement(const wxString& reply, const wxString& t
     const wxString opening = wxT("<") + tag + wxT(">");
     const size_t start = reply.find(opening);
     const size_t end = reply.find(wxT("</") + tag + wxT(">"));
-    if (start == wxString::npos || end == wxString::npos) return wxString();
+    if (start == wxString::npos || end == wxString::npos)
+        return wxString();
     const size_t valueStart = start + opening.length();
     // A closing tag before the opening one has no element around it.
-    if (end < valueStart) return wxString();
+    if (end < valueStart)
+        return wxString();
     return reply.substr(valueStart, end - valueStart);
 }
 
@@ -68,7 +72,8 @@ uint32_t CRTMConnection::CallMethod(const RTMParams& params, wxString& reply) {
     wxString query = wxT("?");
     for (const auto& param : params) {
         signingText += param.first + param.second;
-        if (query.length() > 1) query += wxT("&");
+        if (query.length() > 1)
+            query += wxT("&");
         query += param.first + wxT("=") + UrlEncode(param.second);
     }
     query += wxT("&api_sig=") + Sign(signingText);
@@ -109,33 +114,39 @@ uint32_t CRTMConnection::CallMethod(const RTMParams& params, wxString& reply) {
                 continue;
             }
         }
-        const wxString message =
-            reply.Contains(wxT("unavailable")) ? Translate(wxT("The service is temporarily unavailable.")) : wxString();
+        const wxString message = reply.Contains(wxT("unavailable"))
+                                     ? Translate(wxT("The service is temporarily unavailable."))
+                                     : wxString();
         ReportError(message, result, httpStatus);
         return status;
     }
 }
 
 wxXmlNode* CRTMConnection::ParseReply(uint32_t status, const wxString& method, const wxString& reply) {
-    if (status == RTM_NO_CONNECTION) return nullptr;
+    if (status == RTM_NO_CONNECTION)
+        return nullptr;
     if (status != RTM_OK) {
         ReportError(wxString::Format(Translate(wxT("Call to method \"%s\" failed.")), method),
                     static_cast<int32_t>(status), 200);
         return nullptr;
     }
-    if (reply.empty()) return nullptr;  // nothing to load; spares wxXml its own error log
+    if (reply.empty())
+        return nullptr;  // nothing to load; spares wxXml its own error log
     wxStringInputStream stream(reply);
     {
         wxLogNull quiet;  // a body that is not XML is an expected outcome here, not a log entry
-        if (!replyDocument.Load(stream, wxT("UTF-8"))) return nullptr;
+        if (!replyDocument.Load(stream, wxT("UTF-8")))
+            return nullptr;
     }
     wxXmlNode* root = replyDocument.GetRoot();
-    if (!root) return nullptr;
+    if (!root)
+        return nullptr;
     if (root->GetName() != wxT("rsp")) {
         ReportError(wxString::Format(Translate(wxT("Unknown response for call \"%s\".")), method), 0, 200);
         return nullptr;
     }
-    if (root->GetAttribute(wxT("stat"), wxString()) != wxT("fail")) return root->GetChildren();
+    if (root->GetAttribute(wxT("stat"), wxString()) != wxT("fail"))
+        return root->GetChildren();
     for (wxXmlNode* child = root->GetChildren(); child; child = child->GetNext()) {
         if (child->GetName().IsSameAs(wxT("err"), false)) {
             ReportError(wxString::Format(Translate(wxT("Call \"%s\" failed:\n%s")), method,
@@ -151,10 +162,11 @@ void CRTMConnection::ReportError(const wxString& message, int32_t result, int32_
     const wxString name = handler ? handler->GetName() : wxString();
     wxString text = wxT("[") + wxDateTime::Now().FormatTime() + wxT("] ") +
                     wxString::Format(Translate(wxT("Remember The Milk Error (%s)!")), name);
-    if (!message.empty()) text += wxT("\n") + message;
+    if (!message.empty())
+        text += wxT("\n") + message;
     if (!(result == 0 && httpStatus / 100 == 2)) {
-        text += wxT("\n") + wxString::Format(Translate(wxT("Server returned result: (%i) %i %s.")), result, httpStatus,
-                                             GetNetworkErrorText(result, httpStatus));
+        text += wxT("\n") + wxString::Format(Translate(wxT("Server returned result: (%i) %i %s.")), result,
+                                             httpStatus, GetNetworkErrorText(result, httpStatus));
     }
     if (SuppressErrors()) {
         HostLog(LOG_ERROR, EscapePercent(text));

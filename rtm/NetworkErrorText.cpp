@@ -139,14 +139,17 @@ const wxChar* const UNKNOWN = wxT("Unknown error");
 
 wxString GetNetworkErrorText(int32_t curlCode, int32_t httpStatus) {
     // The callers' formats put a period after the text, so the hint loses its own.
-    wxString hint = wxT(" ") + Translate(wxT("Make sure that your network is working and that your firewall is not "
-                                            "blocking the connection."));
-    if (hint.EndsWith(wxT("."))) hint.RemoveLast();
+    wxString hint =
+        wxT(" ") + Translate(wxT("Make sure that your network is working and that your firewall is not "
+                                 "blocking the connection."));
+    if (hint.EndsWith(wxT(".")))
+        hint.RemoveLast();
 
     if (curlCode != 0) {
         switch (curlCode) {
             case 5:
-                return Translate(wxT("Unable to resolve the proxy. Verify that your proxy settings are correct."));
+                return Translate(
+                    wxT("Unable to resolve the proxy. Verify that your proxy settings are correct."));
             case 6:
                 return Translate(wxT("Unable to resolve the host.")) + hint;
             case 7:
@@ -156,11 +159,13 @@ wxString GetNetworkErrorText(int32_t curlCode, int32_t httpStatus) {
             default:
                 break;
         }
-        if (curlCode < 1 || curlCode >= CURL_TEXT_COUNT || !CURL_TEXTS[curlCode]) return UNKNOWN;
+        if (curlCode < 1 || curlCode >= CURL_TEXT_COUNT || !CURL_TEXTS[curlCode])
+            return UNKNOWN;
         return wxString::FromAscii(CURL_TEXTS[curlCode]);
     }
     for (const StatusText& entry : STATUS_TEXTS) {
-        if (entry.status == httpStatus) return wxString::FromAscii(entry.text);
+        if (entry.status == httpStatus)
+            return wxString::FromAscii(entry.text);
     }
     return UNKNOWN;
 }

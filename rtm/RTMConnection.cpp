@@ -27,7 +27,8 @@ CRTMConnection::CRTMConnection(CRTMHandler* handler, RTMSettings* settings, bool
       curl(curl_easy_init()) {}
 
 CRTMConnection::~CRTMConnection() {
-    if (curl) curl_easy_cleanup(curl);
+    if (curl)
+        curl_easy_cleanup(curl);
 }
 
 void CRTMConnection::LogLine(int level, const wxString& text) const {
@@ -44,7 +45,8 @@ void CRTMConnection::ConfigureHandle(CURL* handle) {
     const wchar_t* cookieDir = Corvane_GetPath(PATH_COOKIES);
     wxFileName cookieFile(wxT("cookies.txt"));
     cookieFile.MakeAbsolute(cookieDir ? wxString(cookieDir) : wxString());
-    m_CookieFile = cookieFile.GetFullPath().utf8_str();
+    const wxString cookiePath = cookieFile.GetFullPath();
+    m_CookieFile = cookiePath.utf8_str();
     curl_easy_setopt(handle, CURLOPT_COOKIEFILE, m_CookieFile.data());
     curl_easy_setopt(handle, CURLOPT_COOKIEJAR, m_CookieFile.data());
 
@@ -60,7 +62,8 @@ void CRTMConnection::ConfigureHandle(CURL* handle) {
             curl_easy_setopt(handle, CURLOPT_PROXYUSERPWD, static_cast<char*>(nullptr));
             curl_easy_setopt(handle, CURLOPT_PROXYAUTH, 0L);
         } else {
-            proxyCredentials = MakeProxyCredentials(network->proxyUser, network->proxyPassword).utf8_str();
+            const wxString credentials = MakeProxyCredentials(network->proxyUser, network->proxyPassword);
+            proxyCredentials = credentials.utf8_str();
             curl_easy_setopt(handle, CURLOPT_PROXYUSERPWD, proxyCredentials.data());
             curl_easy_setopt(handle, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
         }
@@ -122,7 +125,8 @@ int CRTMConnection::Perform(const wxString& url, wxString& reply, int32_t& httpS
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, url.Lower().StartsWith(wxT("https:")) ? "https" : "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR,
+                     url.Lower().StartsWith(wxT("https:")) ? "https" : "http,https");
 
     LogLine(LOG_INFO, wxT("Url: ") + RedactToken(url));
 
@@ -140,13 +144,15 @@ int CRTMConnection::Perform(const wxString& url, wxString& reply, int32_t& httpS
 
     const char* error = static_cast<const char*>(errorBuffer.GetData());
     const wxString errorText = error ? wxString::FromUTF8(error) : wxString();
-    if (!errorText.empty()) HostLog(LOG_DEBUG, EscapePercent(wxT("Curl error: ") + RedactToken(errorText)));
+    if (!errorText.empty())
+        HostLog(LOG_DEBUG, EscapePercent(wxT("Curl error: ") + RedactToken(errorText)));
     return result;
 }
 
 size_t CRTMConnection::CurlWriteCallback(char* data, size_t size, size_t count, void* buffer) {
     const size_t length = size * count;
-    if (buffer && length) static_cast<wxMemoryBuffer*>(buffer)->AppendData(data, length);
+    if (buffer && length)
+        static_cast<wxMemoryBuffer*>(buffer)->AppendData(data, length);
     return length;
 }
 
@@ -170,4 +176,6 @@ int CRTMConnection::CurlProgressCallback(void* context, curl_off_t, curl_off_t, 
     return 0;
 }
 
-bool CRTMConnection::SuppressErrors() const { return settings && settings->suppressErrors; }
+bool CRTMConnection::SuppressErrors() const {
+    return settings && settings->suppressErrors;
+}

@@ -28,7 +28,7 @@ struct TransferLimits {
 };
 
 class CRTMConnection {
-public:
+  public:
     CRTMConnection(CRTMHandler* handler, RTMSettings* settings, bool bypassProxy);
     ~CRTMConnection();
     CRTMConnection(const CRTMConnection&) = delete;
@@ -61,7 +61,7 @@ public:
     CRTMHandler* Handler() const { return handler; }
     wxString listId;
 
-private:
+  private:
     static int CurlProgressCallback(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
     bool SuppressErrors() const;
     // The handler-prefixed log, or the host's log when the connection has no handler.

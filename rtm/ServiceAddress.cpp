@@ -14,9 +14,11 @@ const wchar_t* const DEFAULT_AUTH_BASE = L"https://www.rememberthemilk.com";
 // The replacing base address without trailing slashes; empty when none is set.
 wxString OverrideBase() {
     wxString base;
-    if (!wxGetEnv(RTM_SERVICE_URL_VARIABLE, &base)) return wxString();
+    if (!wxGetEnv(RTM_SERVICE_URL_VARIABLE, &base))
+        return wxString();
     base.Trim(true).Trim(false);
-    while (base.EndsWith(wxT("/"))) base.RemoveLast();
+    while (base.EndsWith(wxT("/")))
+        base.RemoveLast();
     return base;
 }
 }  // namespace
