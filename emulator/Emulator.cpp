@@ -93,6 +93,9 @@ bool Emulator::Listen(int port, std::string* error) {
         return false;
     }
     httplib::Server& server = *m_Server;
+    // One request per connection: a kept-alive connection would hold up Stop and SetRefusing
+    // for the server's keep-alive time.
+    server.set_keep_alive_max_count(1);
     server.Get("/services/rest/",
                [this](const httplib::Request& q, httplib::Response& r) { HandleRest(q, r); });
     server.Post("/services/rest/",
@@ -124,6 +127,9 @@ bool Emulator::Listen(int port, std::string* error) {
         m_Port = port;
     }
     m_Thread = std::thread([&server] { server.listen_after_bind(); });
+    // A stop before the loop runs would be lost, and the loop would never end.
+    for (int i = 0; i < 5000 && !server.is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
 }
 
@@ -238,6 +244,9 @@ void Emulator::HandleRest(const httplib::Request& request, httplib::Response& re
                 return;
             case Fault::NonXmlBody:
                 response.set_content("Internal error: please try again later", "text/plain");
+                return;
+            case Fault::EmptyBody:
+                response.set_content(std::string(), XML_TYPE);
                 return;
             case Fault::Stall:
                 Pause(fault.stallMilliseconds);

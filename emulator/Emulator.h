@@ -47,6 +47,7 @@ struct Fault {
         ErrorEnvelope,    // HTTP 200 with a "fail" envelope carrying `code` (and `message`)
         TruncatedBody,    // HTTP 200 with an envelope cut off in the middle
         NonXmlBody,       // HTTP 200 with a body that is not XML
+        EmptyBody,        // HTTP 200 with a body of zero bytes
         Stall,            // no answer for `stallMilliseconds`, then the normal one
     };
     Kind kind = HttpStatus;
@@ -55,6 +56,30 @@ struct Fault {
     int code = 105;
     std::string message;
     int stallMilliseconds = 0;
+
+    static Fault Status(int status, std::string body = std::string()) {
+        Fault f;
+        f.kind = HttpStatus;
+        f.status = status;
+        f.body = std::move(body);
+        return f;
+    }
+    static Fault Of(Kind kind) {
+        Fault f;
+        f.kind = kind;
+        return f;
+    }
+    static Fault Envelope(int code, std::string message = std::string()) {
+        Fault f = Of(ErrorEnvelope);
+        f.code = code;
+        f.message = std::move(message);
+        return f;
+    }
+    static Fault StallFor(int milliseconds) {
+        Fault f = Of(Stall);
+        f.stallMilliseconds = milliseconds;
+        return f;
+    }
 };
 
 struct LoggedRequest {

@@ -44,7 +44,9 @@ wxString RedactAll(const wxString& text, const wxString& key, const wxString& cl
 
 wxString RedactToken(const wxString& text) {
     const wxString query = RedactAll(text, wxT("auth_token="), wxString(), wxT("& \t\r\n"));
-    return RedactAll(query, wxT("<token>"), wxT("</token>"), wxString());
+    const wxString element = RedactAll(query, wxT("<token>"), wxT("</token>"), wxString());
+    // rtm.test.echo answers with every parameter as an element of its own.
+    return RedactAll(element, wxT("<auth_token>"), wxT("</auth_token>"), wxString());
 }
 
 wxString FormatDebugLine(int type, const char* data, size_t size) {

@@ -13,7 +13,8 @@ extern const wchar_t* const REDACTION_MARKER;  // "<REMOVED FROM LOG>"
 wxString RedactFirst(const wxString& line, const wxString& key, const wxString& terminator);
 
 // Replaces every token value: "auth_token=" values of a query (up to "&", white space or the end)
-// and the contents of "<token>" elements (up to "</token>" or the end), always with the marker.
+// and the contents of "<token>" and "<auth_token>" elements (up to their end tag or the end of the
+// text), always with the marker.
 wxString RedactToken(const wxString& text);
 
 // One line of libcurl's debug trace as it goes to the log: the prefix for the trace type, the data
