@@ -221,6 +221,16 @@ TEST_F(MethodCallTest, AbortCheckEndsTheTransferWithoutAReport) {
     EXPECT_TRUE(reply.Contains(wxT("<rsp stat=\"ok\">")));
 }
 
+TEST_F(MethodCallTest, ConnectionMayOutliveItsHandler) {
+    auto handler = std::make_unique<CRTMHandler>(&Config(), wxT("Other"), RTM_PLUGIN_NAME);
+    auto connection = std::make_unique<CRTMConnection>(handler.get(), &handler->Settings(), false);
+    EXPECT_EQ(Call(*connection), RTM_OK);
+    handler.reset();
+    const size_t lines = host().logs.size();
+    connection.reset();  // closing traces nothing through the handler that is gone
+    EXPECT_EQ(host().logs.size(), lines);
+}
+
 TEST_F(MethodCallTest, TraceOnlyWithTheDebugBit) {
     host().logLevel = 1 | 2 | 4 | 8;
     auto connection = Connection();
