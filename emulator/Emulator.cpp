@@ -21,17 +21,9 @@ const char* const UNAVAILABLE_PAGE =
     "<h1>Temporarily Unavailable</h1><p>Remember The Milk is temporarily unavailable. "
     "Please try again in a few minutes.</p></body></html>";
 
+// The query's parameters and, for a POST, those of a form body: the server parses both into one list.
 std::multimap<std::string, std::string> RequestParams(const httplib::Request& request) {
-    std::multimap<std::string, std::string> params(request.params.begin(), request.params.end());
-    // A form body counts as well as the query.
-    if (request.method == "POST" &&
-        request.get_header_value("Content-Type").find("application/x-www-form-urlencoded") !=
-            std::string::npos) {
-        httplib::Params body;
-        httplib::detail::parse_query_text(request.body, body);
-        params.insert(body.begin(), body.end());
-    }
-    return params;
+    return std::multimap<std::string, std::string>(request.params.begin(), request.params.end());
 }
 
 std::string Get(const std::multimap<std::string, std::string>& params, const std::string& name) {
@@ -186,8 +178,19 @@ bool Emulator::TakeFault(Fault& fault) {
 }
 
 void Emulator::Record(LoggedRequest entry) {
+    std::function<void(const LoggedRequest&)> observer;
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        m_Requests.push_back(entry);
+        observer = m_Observer;
+    }
+    if (observer)
+        observer(entry);
+}
+
+void Emulator::SetRequestObserver(std::function<void(const LoggedRequest&)> observer) {
     std::lock_guard<std::mutex> lock(m_Mutex);
-    m_Requests.push_back(std::move(entry));
+    m_Observer = std::move(observer);
 }
 
 std::vector<LoggedRequest> Emulator::Requests() const {

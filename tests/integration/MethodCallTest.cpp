@@ -198,13 +198,6 @@ TEST_F(MethodCallTest, StalledServiceEndsAtTheLowSpeedLimit) {
         wxT("Remember The Milk Error (Work)!\nServer returned result: (28) 0 The timeout time was reached."));
 }
 
-TEST_F(MethodCallTest, DefaultLimitsBoundEveryCall) {
-    auto connection = Connection();
-    EXPECT_EQ(connection->GetTransferLimits().connectTimeoutSeconds, 30);
-    EXPECT_EQ(connection->GetTransferLimits().lowSpeedBytesPerSecond, 1);
-    EXPECT_EQ(connection->GetTransferLimits().lowSpeedSeconds, 60);
-}
-
 TEST_F(MethodCallTest, AbortCheckEndsTheTransferWithoutAReport) {
     emulator->InjectFault(rtmemu::Fault::StallFor(10000));
     auto connection = Connection();
