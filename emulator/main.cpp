@@ -20,18 +20,17 @@ void OnSignal(int) {
 int Usage(const char* error) {
     if (error)
         std::fprintf(stderr, "rtm-emulator: %s\n", error);
-    std::fprintf(
-        error ? stderr : stdout,
-        "usage: rtm-emulator [--port N] [--auto-approve] [--seed FILE] [--timezone ZONE]\n"
-        "                    [--cert FILE --key FILE]\n"
-        "  --port N        port on 127.0.0.1 (default %d; 0 picks a free one)\n"
-        "  --auto-approve  every frob is approved at once, as if the user clicked allow\n"
-        "  --seed FILE     the account's lists and tasks (format: emulator/samples/README.md)\n"
-        "  --timezone ZONE the user's time zone: UTC (default), +10:00 or a name like Europe/Berlin\n"
-        "  --cert, --key   serve HTTPS with this certificate and private key (PEM)\n"
-        "Set RTM_SERVICE_URL (or corvane-host --service) to the address it prints.\n"
-        "POST /emulator/revoke revokes every token; GET /emulator/requests lists the requests.\n",
-        rtmemu::DEFAULT_PORT);
+    std::fprintf(error ? stderr : stdout,
+                 "usage: rtm-emulator [--port N] [--auto-approve] [--cert FILE --key FILE]\n"
+                 "                    [--seed FILE] [--timezone ZONE]\n"
+                 "  --port N        port on 127.0.0.1 (default %d; 0 picks a free one)\n"
+                 "  --auto-approve  every frob is approved at once, as if the user clicked allow\n"
+                 "  --cert, --key   serve HTTPS with this certificate and private key (PEM)\n"
+                 "  --seed FILE     the user's lists and tasks (emulator/samples/README.md)\n"
+                 "  --timezone ZONE the user's zone: UTC (default), +10:00, Europe/Berlin …\n"
+                 "Set RTM_SERVICE_URL (or corvane-host --service) to the address it prints.\n"
+                 "POST /emulator/revoke revokes every token; GET /emulator/requests lists the requests.\n",
+                 rtmemu::DEFAULT_PORT);
     return error ? 2 : 0;
 }
 }  // namespace
