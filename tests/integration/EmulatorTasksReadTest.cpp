@@ -174,6 +174,11 @@ TEST_F(EmulatorTasksReadTest, FiltersSelectTasks) {
     EXPECT_EQ(ids("status:incomplete AND (list:Work OR priority:1)"), (Ids{B, A}));
     EXPECT_EQ(ids("not status:completed and not tag:shopping"), (Ids{B}));
     EXPECT_EQ(ids(""), (Ids{B, C, A}));
+    // A quoted name may hold spaces.
+    const std::string later = Store().EnsureList("Some day soon");
+    const TaskRef d = Store().AddTask(later, "Someday");
+    EXPECT_EQ(ids("list:\"some day soon\""), (Ids{later + ":" + d.seriesId}));
+    Store().DeleteSeries(d.seriesId);
     // An empty selection is an empty reply, not an error.
     EXPECT_EQ(ids("list:\"No such list\""), Ids{});
 
