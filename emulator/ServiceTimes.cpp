@@ -72,41 +72,50 @@ bool ParseOffset(const std::string& text, size_t at, int& seconds) {
 }
 }  // namespace
 
-void AppendUtc(std::string& out, Instant instant) {
+namespace {
+// The UTC fields of an instant (inverse of FieldsToInstant).
+TimeText UtcFields(Instant instant) {
     std::int64_t days = instant / 86400;
     std::int64_t rest = instant % 86400;
     if (rest < 0) {
         rest += 86400;
         --days;
     }
-    // Civil date from days (inverse of DaysFromCivil).
     days += 719468;
     const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
     const unsigned doe = static_cast<unsigned>(days - era * 146097);
     const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    std::int64_t year = static_cast<std::int64_t>(yoe) + era * 400;
     const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
     const unsigned mp = (5 * doy + 2) / 153;
-    const unsigned day = doy - (153 * mp + 2) / 5 + 1;
-    const unsigned month = mp < 10 ? mp + 3 : mp - 9;
-    year += month <= 2;
+    TimeText t;
+    t.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    t.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    t.year = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (t.month <= 2));
+    t.hour = static_cast<int>(rest / 3600);
+    t.minute = static_cast<int>(rest / 60 % 60);
+    t.second = static_cast<int>(rest % 60);
+    t.hasZone = true;
+    return t;
+}
+}  // namespace
 
+void AppendUtc(std::string& out, Instant instant) {
+    const TimeText t = UtcFields(instant);
     char buffer[20];
-    Put(buffer, static_cast<int>(year), 4);
+    Put(buffer, t.year, 4);
     buffer[4] = '-';
-    Put(buffer + 5, static_cast<int>(month), 2);
+    Put(buffer + 5, t.month, 2);
     buffer[7] = '-';
-    Put(buffer + 8, static_cast<int>(day), 2);
+    Put(buffer + 8, t.day, 2);
     buffer[10] = 'T';
-    Put(buffer + 11, static_cast<int>(rest / 3600), 2);
+    Put(buffer + 11, t.hour, 2);
     buffer[13] = ':';
-    Put(buffer + 14, static_cast<int>(rest / 60 % 60), 2);
+    Put(buffer + 14, t.minute, 2);
     buffer[16] = ':';
-    Put(buffer + 17, static_cast<int>(rest % 60), 2);
+    Put(buffer + 17, t.second, 2);
     buffer[19] = 'Z';
     out.append(buffer, 20);
 }
-
 std::string FormatUtc(Instant instant) {
     std::string text;
     AppendUtc(text, instant);
@@ -185,6 +194,23 @@ Instant TimeZone::ToUtc(int year, int month, int day, int hour, int minute, int 
     time.second = second;
     time.zone = m_Zone;
     return static_cast<Instant>(icaltime_as_timet_with_zone(time, m_Zone));
+}
+
+TimeText TimeZone::ToLocal(Instant instant) const {
+    if (!m_Zone) {
+        TimeText t = UtcFields(instant + m_OffsetSeconds);
+        t.hasZone = false;
+        return t;
+    }
+    const icaltimetype local = icaltime_from_timet_with_zone(static_cast<time_t>(instant), 0, m_Zone);
+    TimeText t;
+    t.year = local.year;
+    t.month = local.month;
+    t.day = local.day;
+    t.hour = local.hour;
+    t.minute = local.minute;
+    t.second = local.second;
+    return t;
 }
 
 Instant TimeZone::ToUtc(const TimeText& t) const {

@@ -42,6 +42,8 @@ class TimeZone {
     // The instant of a parsed text: its own zone when it has one, else this zone; a date alone is
     // this zone's midnight.
     Instant ToUtc(const TimeText& text) const;
+    // The wall-clock fields of an instant in this zone.
+    TimeText ToLocal(Instant instant) const;
 
   private:
     std::string m_Name = "UTC";

@@ -3,6 +3,7 @@
 
 #include "emulator/Envelope.h"
 #include "emulator/MethodRegistry.h"
+#include "emulator/Occurrences.h"
 #include "emulator/TaskFilter.h"
 #include "emulator/TaskStore.h"
 #include "emulator/TaskXml.h"
@@ -295,13 +296,39 @@ MethodResult SetURL(MethodCall& call) {
     });
 }
 
+// Completing the open task of an "every" series adds the next occurrence to the series, unless
+// the rule has ended or another occurrence is open already (after an uncomplete).
+void AddNextOccurrence(Account& account, TaskSeries& series, const Task& done) {
+    if (!series.rrule || !series.rrule->every || !done.due)
+        return;
+    for (const Task& task : series.tasks)
+        if (task.id != done.id && !task.completed && !task.deleted)
+            return;
+    const Instant first = series.tasks.front().due.value_or(*done.due);
+    const std::optional<Instant> due =
+        NextOccurrence(series.rrule->rule, first, *done.due, !done.hasDueTime, account.Zone());
+    if (!due)
+        return;
+    Task next;
+    next.id = account.NewId();
+    next.due = due;
+    next.hasDueTime = done.hasDueTime;
+    next.added = account.Now();
+    next.priority = done.priority;
+    next.estimate = done.estimate;
+    series.tasks.push_back(next);
+}
+
 MethodResult Complete(MethodCall& call) {
-    return WriteTask(call, [](Account& account, TaskSeries&, Task& task) -> std::optional<MethodResult> {
-        // Completing again keeps the first completion time.
-        if (!task.completed)
+    return WriteTask(
+        call, [](Account& account, TaskSeries& series, Task& task) -> std::optional<MethodResult> {
+            // Completing again keeps the first completion time.
+            if (task.completed)
+                return std::nullopt;
             task.completed = account.Now();
-        return std::nullopt;
-    });
+            AddNextOccurrence(account, series, Task(task));  // a copy: the series' tasks may move
+            return std::nullopt;
+        });
 }
 
 MethodResult Uncomplete(MethodCall& call) {

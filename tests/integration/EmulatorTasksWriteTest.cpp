@@ -299,6 +299,69 @@ TEST_F(EmulatorTasksWriteTest, CompleteAndUncompleteAnswerTheSeries) {
     EXPECT_FALSE(StoredTask().completed);
 }
 
+TEST_F(EmulatorTasksWriteTest, CompletingAnEveryTaskAddsTheNextOccurrenceToTheSeries) {
+    Store().EditSeries(ref.seriesId, [](TaskSeries& series) {
+        series.rrule = rtmemu::Recurrence{true, "FREQ=WEEKLY;INTERVAL=1;BYDAY=MO"};
+        series.tasks[0].due = 1796601600;  // Monday 2026-12-07, a date alone
+        series.tasks[0].priority = "2";
+    });
+    now += 60;
+    const wxXmlNode* series = ReplySeries(Write("rtm.tasks.complete"));
+    const std::vector<const wxXmlNode*> tasks = ChildrenOf(series, "task");
+    ASSERT_EQ(tasks.size(), 2u);
+    EXPECT_EQ(AttrOf(tasks[0], "id"), ref.taskId);
+    EXPECT_EQ(AttrOf(tasks[0], "completed"), "2026-12-01T10:01:00Z");
+    EXPECT_NE(AttrOf(tasks[1], "id"), ref.taskId);
+    EXPECT_EQ(AttrOf(tasks[1], "due"), "2026-12-14T00:00:00Z");
+    EXPECT_EQ(AttrOf(tasks[1], "has_due_time"), "0");
+    EXPECT_EQ(AttrOf(tasks[1], "completed"), "");
+    EXPECT_EQ(AttrOf(tasks[1], "priority"), "2");
+    EXPECT_EQ(AttrOf(tasks[1], "added"), "2026-12-01T10:01:00Z");
+
+    // Open tasks only: the new occurrence alone.
+    const EmulatorReply open = Call("rtm.tasks.getList", {{"filter", "status:incomplete"}});
+    const std::vector<const wxXmlNode*> listed =
+        ChildrenOf(ChildOf(ChildOf(open.Payload("tasks"), "list"), "taskseries"), "task");
+    ASSERT_EQ(listed.size(), 1u) << open.body;
+    EXPECT_EQ(AttrOf(listed[0], "id"), AttrOf(tasks[1], "id"));
+
+    // Completed, reopened and completed again: still one next occurrence.
+    Write("rtm.tasks.uncomplete");
+    Write("rtm.tasks.complete");
+    EXPECT_EQ(Store().FindSeries(ref.seriesId)->tasks.size(), 2u);
+}
+
+TEST_F(EmulatorTasksWriteTest, NextOccurrenceKeepsTheLocalTimeAndEndsWithTheRule) {
+    ASSERT_TRUE(Store().SetTimeZone("Europe/Berlin"));
+    Store().EditSeries(ref.seriesId, [](TaskSeries& series) {
+        series.rrule = rtmemu::Recurrence{true, "FREQ=DAILY;INTERVAL=1"};
+        series.tasks[0].due = 1806134400;  // 2027-03-27T08:00:00Z, 09:00 in Berlin the day before summer time
+        series.tasks[0].hasDueTime = true;
+    });
+    const std::vector<const wxXmlNode*> tasks = ChildrenOf(ReplySeries(Write("rtm.tasks.complete")), "task");
+    ASSERT_EQ(tasks.size(), 2u);
+    EXPECT_EQ(AttrOf(tasks[0], "due"), "2027-03-27T08:00:00Z");
+    EXPECT_EQ(AttrOf(tasks[1], "due"), "2027-03-28T07:00:00Z");
+    EXPECT_EQ(AttrOf(tasks[1], "has_due_time"), "1");
+
+    // A rule that has run out, an "after" rule and a task without due add nothing.
+    const auto completeWith = [this](const char* rule, bool every, bool withDue) {
+        const TaskRef other = Store().AddTask(work, "Other");
+        Store().EditSeries(other.seriesId, [&](TaskSeries& series) {
+            series.rrule = rtmemu::Recurrence{every, rule};
+            if (withDue)
+                series.tasks[0].due = 1806134400;
+        });
+        EXPECT_TRUE(Write("rtm.tasks.complete", {}, other).Ok());
+        return Store().FindSeries(other.seriesId)->tasks.size();
+    };
+    EXPECT_EQ(completeWith("FREQ=DAILY;INTERVAL=1;COUNT=1", true, true), 1u);
+    EXPECT_EQ(completeWith("FREQ=DAILY;INTERVAL=1;UNTIL=20270327", true, true), 1u);
+    EXPECT_EQ(completeWith("FREQ=DAILY;INTERVAL=1;UNTIL=20270328", true, true), 2u);
+    EXPECT_EQ(completeWith("FREQ=DAILY;INTERVAL=3", false, true), 1u);
+    EXPECT_EQ(completeWith("FREQ=DAILY;INTERVAL=1", true, false), 1u);
+}
+
 TEST_F(EmulatorTasksWriteTest, DeleteIsSoftAndShowsOnlyAsADeletionAfterwards) {
     const TaskRef other = Store().AddTask(work, "Stays");
     const std::string lastSync = rtmemu::FormatUtc(now.load());
