@@ -1,0 +1,101 @@
+#include "sync/RTMThread.h"
+
+#include "plugin/HostApi.h"
+#include "plugin/RTMHandler.h"
+#include "rtm/RTMConnection.h"
+
+#include <wx/datetime.h>
+#include <wx/stopwatch.h>
+
+CRTMThread::CRTMThread(CRTMHandler* handler, std::unique_ptr<RTMSettings> settings)
+    : wxThread(wxTHREAD_JOINABLE), m_Handler(handler), m_Settings(std::move(settings)) {
+    m_SkipCompleted = true;
+    m_ConcurrentSync = m_Settings->concurrentSync;
+    Corvane_Decode(m_Settings->network.proxyPassword, wxT("Proxy"));
+    SetOfflineFile(m_Settings->dataDir.GetPath(wxPATH_GET_VOLUME),
+                   handler->GetSection() + wxT("-") + handler->GetName() + wxT("-Offline"),
+                   m_Settings->keepOfflineCopy);
+}
+
+CRTMThread::~CRTMThread() {
+    m_Connection.reset();
+    m_Settings.reset();
+}
+
+void CRTMThread::SetStopWaits(long loopMillis, long killMillis) {
+    m_LoopWaitMillis = loopMillis;
+    m_KillWaitMillis = killMillis;
+}
+
+wxThread::ExitCode CRTMThread::Entry() {
+    // Nothing may leave the thread's entry by an exception.
+    try {
+        PollLoop(m_Handler, m_Settings->pollFrequency, m_Settings->network.fallBackToDirect);
+    } catch (...) {
+        m_Handler->Log(LOG_ERROR, wxT("The RTM thread ended unexpectedly."));
+        SignalDone();
+    }
+    return 0;
+}
+
+bool CRTMThread::Stop() {
+    wxMutexLocker done(m_DoneMutex);
+    RequestStop();
+    // The mutex is held from before the flag is set, so the loop's final signal cannot be missed.
+    m_DoneCondition.WaitTimeout(m_LoopWaitMillis);
+    wxStopWatch watch;
+    while (IsRunning()) {
+        if (watch.Time() > m_KillWaitMillis) {
+            Kill();
+            return false;
+        }
+        wxMilliSleep(100);
+    }
+    return true;
+}
+
+CRTMConnection* CRTMThread::GetConnection() {
+    if (m_Connection) return m_Connection.get();
+    auto connection = std::make_unique<CRTMConnection>(m_Handler, m_Settings.get(), m_BypassProxy);
+    connection->SetAbortCheck([this] { return StopRequested(); });
+    if (!m_Settings->list.empty()) {
+        wxString listId;
+        if (connection->FindListId(m_Settings->authToken, m_Settings->list, listId) != RTM_OK) return nullptr;
+        connection->listId = listId;
+    }
+    m_Connection = std::move(connection);
+    return m_Connection.get();
+}
+
+uint32_t CRTMThread::BeginPass(COfflineCalendar*) {
+    if (!m_Settings->authToken.empty()) return RTM_OK;
+    const wxString text =
+        wxT("[") + wxDateTime::Now().FormatTime() + wxT("] ") +
+        wxString::Format(Translate(wxT("Remember The Milk Error (%s)!")), m_Handler->GetName()) + wxT("\n") +
+        Translate(wxT("Authentication token is missing. You need to give Corvane access to your Remember The Milk "
+                      "account."));
+    Corvane_Message(text.wc_str(), MSG_STYLE_ERROR, true);
+    return RTM_FAILED;
+}
+
+uint32_t CRTMThread::EndPass() { return RTM_OK; }
+
+uint32_t CRTMThread::ReadAll(COfflineCalendar* offline, const icaltimetype& lastRead) {
+    CRTMConnection* connection = GetConnection();
+    if (!connection) return RTM_FAILED;
+    return connection->DownloadTasks(m_Settings->authToken, offline, lastRead);
+}
+
+uint32_t CRTMThread::WriteOne(icalcomponent* component, COfflineCalendar* offline) {
+    CRTMConnection* connection = GetConnection();
+    const uint32_t result = connection ? connection->UploadTask(m_Settings->authToken, component, offline) : RTM_FAILED;
+    Corvane_EventWritten(result == RTM_OK, m_Handler->GetName().wc_str());
+    return result;
+}
+
+uint32_t CRTMThread::DeleteOne(icalcomponent* component) {
+    CRTMConnection* connection = GetConnection();
+    const uint32_t result = connection ? connection->DeleteTask(m_Settings->authToken, component) : RTM_FAILED;
+    Corvane_EventWritten(result == RTM_OK, m_Handler->GetName().wc_str());
+    return result;
+}
