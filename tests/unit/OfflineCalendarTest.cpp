@@ -1,0 +1,291 @@
+#include "sync/OfflineCalendar.h"
+#include "tests/support/FakeHost.h"
+#include "tests/unit/OfflineTestHelpers.h"
+
+#include <wx/datetime.h>
+#include <wx/dir.h>
+#include <wx/filefn.h>
+
+#include <map>
+#include <memory>
+
+using namespace offline_test;
+
+namespace {
+
+const char* const HEAD =
+    "BEGIN:VCALENDAR\r\nPRODID:-//Corvane/OfflineFile//EN\r\nVERSION:2.0\r\nMETHOD:PUBLISH\r\n";
+const char* const HELSINKI_DUE = "DUE;TZID=Europe/Helsinki:20240105T100000\r\n";
+const wxString PREFIX = wxT("Remember The Milk-Work-Offline: ");
+
+// A file another program wrote: an event, a zone of its own, a folded line, non-ASCII text,
+// escaped text, parameters and X-properties, components without UID and a repeated UID.
+const std::string FOREIGN =
+    "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Someone Else//EN\r\nX-WR-CALNAME:Home\r\n"
+    "BEGIN:VTIMEZONE\r\nTZID:Test/Zone\r\nBEGIN:STANDARD\r\nDTSTART:19700101T000000\r\n"
+    "TZOFFSETFROM:+0300\r\nTZOFFSETTO:+0300\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n"
+    "BEGIN:VEVENT\r\nUID:event-1\r\nDTSTART;TZID=Test/"
+    "Zone:20240101T100000\r\nSUMMARY:Meeting\r\nEND:VEVENT\r\n"
+    "BEGIN:VTODO\r\nUID:1:100\r\n"
+    "SUMMARY:Kävelylenkki järven ympäri \xe2\x80\x94 a summary long enough to be\r\n  folded by its "
+    "writer\r\n"
+    "DESCRIPTION:first\\nsecond\\, with comma\r\nLOCATION;LANGUAGE=fi:Työ\r\nX-CORVANE-RTM-TASK-ID:555\r\n"
+    "X-OTHER-APP;X-PARAM=1:kept\r\n"
+    "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT15M\r\nDESCRIPTION:Reminder\r\nEND:VALARM\r\nEND:VTODO\r\n"
+    "BEGIN:VTODO\r\nSUMMARY:no uid\r\nEND:VTODO\r\n"
+    "BEGIN:VTODO\r\nUID:1:200\r\nSUMMARY:first version\r\nEND:VTODO\r\n"
+    "BEGIN:VTODO\r\nUID:1:200\r\nSUMMARY:second version\r\nEND:VTODO\r\n"
+    "END:VCALENDAR\r\n";
+
+class OfflineCalendarTest : public FakeHostTest {
+  protected:
+    void SetUp() override {
+        FakeHostTest::SetUp();
+        file = wxFileName(tempDir, wxT("Remember The Milk-Work-Offline.ics"));
+        path = file.GetFullPath();
+    }
+    std::unique_ptr<COfflineCalendar> Open() { return std::make_unique<COfflineCalendar>(file); }
+    std::vector<wxString> FilesInTempDir() {
+        std::vector<wxString> names;
+        wxDir dir(tempDir);
+        wxString name;
+        for (bool more = dir.GetFirst(&name); more; more = dir.GetNext(&name))
+            names.push_back(name);
+        return names;
+    }
+    static std::map<wxString, std::string> Texts(const COfflineCalendar& offline) {
+        std::map<wxString, std::string> texts;
+        for (const auto& entry : offline.Components())
+            texts[entry.uid] = Text(entry.component);
+        return texts;
+    }
+
+    wxFileName file;
+    wxString path;
+};
+
+}  // namespace
+
+// --- Reading ----------------------------------------------------------------------------------------
+
+TEST_F(OfflineCalendarTest, MissingOrEmptyFileGivesEmptyStore) {
+    auto offline = Open();
+    EXPECT_TRUE(offline->Components().IsEmpty());
+    EXPECT_EQ(host().logs.size(), 2u);
+    EXPECT_TRUE(host().HasLog(LOG_INFO, PREFIX + wxT("Reading offline file \"") + path + wxT("\"")));
+    EXPECT_TRUE(host().HasLog(LOG_DEBUG, PREFIX + wxT("The offline file doesn't exist.")));
+    offline.reset();
+    EXPECT_FALSE(wxFileExists(path));  // nothing changed, nothing written
+
+    WriteFile(path, "");
+    host().logs.clear();
+    offline = Open();
+    EXPECT_TRUE(offline->Components().IsEmpty());
+    EXPECT_EQ(host().logs.size(), 1u);
+    offline->StoreComponent(Todo("1:1").get());
+    offline->Save(true);
+    EXPECT_TRUE(offline->SetAsidePath().empty());  // an empty file is not an unreadable one
+}
+
+TEST_F(OfflineCalendarTest, FileFromElsewhereLoadsWithoutLossAndIsWrittenBack) {
+    WriteFile(path, FOREIGN);
+    auto offline = Open();
+    EXPECT_EQ(Uids(offline->Components()), (std::vector<std::string>{"event-1", "1:100", "1:200"}));
+    EXPECT_EQ(host().timeZonesAdded, std::vector<wxString>{wxT("Test/Zone")});
+    EXPECT_FALSE(offline->IsModified());
+
+    icalcomponent* todo = offline->Components().Find(wxT("1:100"));
+    EXPECT_STREQ(icalcomponent_get_summary(todo),
+                 "Kävelylenkki järven ympäri \xe2\x80\x94 a summary long enough to be folded by its writer");
+    EXPECT_STREQ(icalcomponent_get_description(todo), "first\nsecond, with comma");
+    const std::string text = Text(todo);
+    for (const char* kept : {"LOCATION;LANGUAGE=fi:Työ", "X-CORVANE-RTM-TASK-ID:555",
+                             "X-OTHER-APP;X-PARAM=1:kept", "TRIGGER:-PT15M"}) {
+        EXPECT_NE(text.find(kept), std::string::npos) << kept;
+    }
+    EXPECT_EQ(icalcomponent_isa(offline->Components().Find(wxT("event-1"))), ICAL_VEVENT_COMPONENT);
+    EXPECT_STREQ(icalcomponent_get_summary(offline->Components().Find(wxT("1:200"))), "second version");
+
+    const auto before = Texts(*offline);
+    offline->RemoveByUid(wxT("none"));  // any change makes the closing save write
+    offline.reset();
+    const std::string written = ReadFile(path);
+    EXPECT_EQ(Count(written, "BEGIN:VTIMEZONE"), 1u);  // the event's zone, from the host
+    EXPECT_LT(written.find("TZID:Test/Zone"), written.find("BEGIN:VEVENT"));
+    EXPECT_EQ(Texts(*Open()), before);
+}
+
+TEST_F(OfflineCalendarTest, UnreadableFileIsKeptAsideAtTheFirstSave) {
+    const std::string garbage = "this is not a calendar\n\x01\x02";
+    const std::string cutOff = FOREIGN.substr(0, FOREIGN.find("BEGIN:VTODO\r\nUID:1:200"));
+    for (const std::string& content : {garbage, cutOff}) {
+        SCOPED_TRACE(content.substr(0, 20));
+        wxFileName::Rmdir(tempDir, wxPATH_RMDIR_RECURSIVE);
+        wxFileName::Mkdir(tempDir);
+        WriteFile(path, content);
+        host().logs.clear();
+        auto offline = Open();
+        EXPECT_TRUE(offline->Components().IsEmpty());
+        EXPECT_TRUE(
+            host().HasLog(LOG_ERROR, PREFIX + wxT("Unable to open file \"") + path + wxT("\" for reading.")));
+        offline->Save(true);  // nothing changed: the file stays as it is
+        EXPECT_EQ(ReadFile(path), content);
+
+        offline->StoreComponent(Todo("1:1").get());
+        offline->Save(true);
+        const wxString aside = offline->SetAsidePath();
+        EXPECT_TRUE(aside.StartsWith(tempDir + wxT("/Remember The Milk-Work-Offline.unreadable-")));
+        EXPECT_TRUE(aside.EndsWith(wxT(".ics")));
+        EXPECT_EQ(ReadFile(aside), content);
+        EXPECT_TRUE(
+            host().HasLog(LOG_WARNING, wxT("The unreadable offline file was kept as \"") + aside + "\"."));
+        EXPECT_NE(ReadFile(path).find("UID:1:1"), std::string::npos);
+
+        offline->StoreComponent(Todo("1:2").get());  // only the first save moves a file aside
+        offline->Save(true);
+        EXPECT_EQ(FilesInTempDir().size(), 2u);
+    }
+}
+
+// --- Saving ------------------------------------------------------------------------------------------
+
+TEST_F(OfflineCalendarTest, SaveWritesTheHeaderAndTodosInStoreOrder) {
+    auto offline = Open();
+    for (const char* uid : {"b", "a", "c"})
+        offline->StoreComponent(Todo(uid).get());
+    offline->Save(true);
+    EXPECT_FALSE(offline->IsModified());
+    EXPECT_TRUE(host().HasLog(LOG_INFO, PREFIX + wxT("Writing offline file \"") + path + wxT("\"")));
+    EXPECT_EQ(ReadFile(path), std::string(HEAD) + "BEGIN:VTODO\r\nUID:b\r\nEND:VTODO\r\n" +
+                                  "BEGIN:VTODO\r\nUID:a\r\nEND:VTODO\r\n" +
+                                  "BEGIN:VTODO\r\nUID:c\r\nEND:VTODO\r\n" + "END:VCALENDAR\r\n");
+}
+
+TEST_F(OfflineCalendarTest, WrittenFileReadsBackToTheSameComponents) {
+    auto offline = Open();
+    offline->StoreComponent(
+        Todo("1:100", "SUMMARY:Grüße, \"quoted\"; semi\r\n" + Modified(1700000000) + HELSINKI_DUE +
+                          "X-CORVANE-RTM-TASK-ID:9\r\n" +
+                          "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT5M\r\nEND:VALARM\r\n")
+            .get());
+    offline->StoreComponent(
+        Todo("1:200", "DESCRIPTION:" + std::string(200, 'x') + "\r\nSTATUS:COMPLETED\r\n").get());
+    offline->Save(false);
+    EXPECT_EQ(Texts(*Open()), Texts(*offline));
+}
+
+TEST_F(OfflineCalendarTest, TimeZoneIsWrittenOnceBeforeItsFirstUser) {
+    auto offline = Open();
+    offline->StoreComponent(Todo("plain").get());
+    offline->StoreComponent(Todo("first", HELSINKI_DUE).get());
+    offline->StoreComponent(Todo("second", HELSINKI_DUE).get());
+    offline->Save(true);
+
+    const std::string text = ReadFile(path);
+    EXPECT_EQ(Count(text, "BEGIN:VTIMEZONE"), 1u);
+    const size_t zone = text.find("BEGIN:VTIMEZONE");
+    EXPECT_GT(zone, text.find("UID:plain"));
+    EXPECT_LT(zone, text.find("UID:first"));
+    EXPECT_EQ(text.rfind("BEGIN:VTODO", zone), text.find("BEGIN:VTODO"));  // no to-do starts between
+}
+
+TEST_F(OfflineCalendarTest, SkipCompletedLeavesCompletedTodosOutButKeepsTheirZone) {
+    auto offline = Open();
+    offline->StoreComponent(Todo("1:1", std::string(HELSINKI_DUE) + "STATUS:COMPLETED\r\n").get());
+    offline->Save(true);
+    const std::string text = ReadFile(path);
+    EXPECT_EQ(text.find(HEAD), 0u);
+    EXPECT_EQ(text.find("BEGIN:VTODO"), std::string::npos);
+    EXPECT_EQ(Count(text, "BEGIN:VTIMEZONE"), 1u);
+    EXPECT_TRUE(host().HasLog(LOG_INFO, PREFIX + wxT("The task \"1:1\" is completed -> ignored")));
+    EXPECT_TRUE(offline->Components().Find(wxT("1:1")));  // still in memory
+
+    offline.reset();  // the closing save writes only when something changed since
+    EXPECT_EQ(ReadFile(path), text);
+    offline = Open();
+    offline->StoreComponent(Todo("1:1", "STATUS:COMPLETED\r\n").get());
+    offline.reset();
+    EXPECT_NE(ReadFile(path).find("UID:1:1"), std::string::npos);
+}
+
+TEST_F(OfflineCalendarTest, SaveAfterReadingDoesNotTouchTheFile) {
+    Open()->StoreComponent(Todo("1:1", "STATUS:COMPLETED\r\n").get());
+    const std::string content = ReadFile(path);
+    const wxDateTime past(1, wxDateTime::Jan, 2020, 12, 0, 0);
+    ASSERT_TRUE(file.SetTimes(nullptr, &past, nullptr));
+    host().logs.clear();
+    {
+        auto offline = Open();
+        offline->Save(true);
+        offline->Save(false);
+    }
+    EXPECT_FALSE(host().HasLog(wxT("Writing offline file")));
+    EXPECT_EQ(wxFileName(path).GetModificationTime(), past);
+    EXPECT_EQ(ReadFile(path), content);
+}
+
+TEST_F(OfflineCalendarTest, SaveCreatesTheMissingDataDirectory) {
+    wxFileName nested(tempDir + wxT("/data"), wxT("Cal-Offline.ics"));
+    COfflineCalendar offline(nested);
+    offline.StoreComponent(Todo("1:1").get());
+    offline.Save(true);
+    EXPECT_TRUE(nested.FileExists());
+}
+
+// --- The store --------------------------------------------------------------------------------------
+
+TEST_F(OfflineCalendarTest, StoreReplacesInPlaceAndKeepsItsOwnCopy) {
+    auto offline = Open();
+    offline->StoreComponent(Todo("1:1", "SUMMARY:old\r\n").get());
+    offline->StoreComponent(Todo("1:2").get());
+    auto replacement = Todo("1:1", "SUMMARY:new\r\n");
+    offline->StoreComponent(replacement.get());
+    EXPECT_EQ(offline->Components().Size(), 2u);
+    EXPECT_EQ(Uids(offline->Components()), (std::vector<std::string>{"1:1", "1:2"}));
+    EXPECT_STREQ(icalcomponent_get_summary(offline->Components().Find(wxT("1:1"))), "new");
+    EXPECT_NE(offline->Components().Find(wxT("1:1")), replacement.get());
+}
+
+TEST_F(OfflineCalendarTest, ComponentsWithoutUidAreRefused) {
+    auto offline = Open();
+    host().logs.clear();
+    IcalComponentPtr noUid(icalcomponent_new_vtodo());
+    offline->StoreComponent(noUid.get());
+    offline->RemoveComponent(noUid.get());
+    EXPECT_EQ(host().logs.size(), 2u);
+    for (const auto& line : host().logs) {
+        EXPECT_EQ(line.level, LOG_ERROR);
+        EXPECT_EQ(line.text, PREFIX + wxT("The UID is missing from the component."));
+    }
+    EXPECT_FALSE(offline->IsModified());
+}
+
+TEST_F(OfflineCalendarTest, RemovingAnUnknownUidLogsAndStillRewritesTheFile) {
+    auto offline = Open();
+    offline->StoreComponent(Todo("1:1").get());
+    offline->Save(true);
+    offline->RemoveComponent(Todo("1:1").get());
+    offline->Save(true);
+    host().logs.clear();
+    offline->RemoveByUid(wxT("100%"));
+    // The text reaches the host with "%" doubled, since the host formats it.
+    ASSERT_EQ(host().logs.size(), 1u);
+    EXPECT_EQ(host().logs[0].level, LOG_WARNING);
+    EXPECT_EQ(host().logs[0].raw, PREFIX + wxT("Unable to find component: 100%%"));
+    EXPECT_TRUE(offline->IsModified());
+    offline->Save(true);
+    EXPECT_TRUE(host().HasLog(wxT("Writing offline file")));
+    EXPECT_EQ(ReadFile(path).find("BEGIN:VTODO"), std::string::npos);
+}
+
+TEST_F(OfflineCalendarTest, PublishAllGivesTheHostCopiesInStoreOrder) {
+    auto offline = Open();
+    offline->StoreComponent(Todo("1:2").get());
+    offline->StoreComponent(Todo("1:1").get());
+    offline->PublishAll(nullptr);
+    ASSERT_EQ(host().added.size(), 2u);
+    EXPECT_EQ(host().added[0].uid, "1:2");
+    EXPECT_EQ(host().added[1].uid, "1:1");
+    EXPECT_EQ(host().added[0].flags, 0u);
+    EXPECT_TRUE(offline->Components().Find(wxT("1:2")));
+}

@@ -1,0 +1,122 @@
+#include "convert/ServiceTime.h"
+#include "plugin/RTMHandler.h"
+#include "tests/support/ConvertFixtures.h"
+#include "tests/support/FakeHost.h"
+
+#include <random>
+
+class ServiceTimeTest : public FakeHostTest {};
+
+TEST_F(ServiceTimeTest, ParsesEveryAcceptedShape) {
+    const struct {
+        const char* text;
+        const char* expected;
+        bool logsError;
+    } cases[] = {
+        {"2006-05-07T10:19:54Z", "2006-05-07 10:19:54 UTC", false},
+        {"2012-05-02", "DATE 2012-05-02", false},
+        {"2012-05-02T10:1", "DATE 2012-05-02", false},  // the rest of a short text is ignored
+        {"2012-05-01T10:00:00.000+02:00", "2012-05-01 08:00:00 UTC", false},
+        {"2012-05-01T10:00:00.000-02:00", "2012-05-01 12:00:00 UTC", false},
+        {"2012-05-01T10:00:00.000+05:30", "2012-05-01 04:30:00 UTC", false},
+        {"2012-05-01T10:00:00.000Z", "2012-05-01 10:00:00 UTC", false},
+        // The carry crosses a year, and a leap day.
+        {"2012-12-31T23:30:00.000-01:00", "2013-01-01 00:30:00 UTC", false},
+        {"2013-01-01T00:30:00.000+01:00", "2012-12-31 23:30:00 UTC", false},
+        {"2012-02-28T23:00:00.000-02:00", "2012-02-29 01:00:00 UTC", false},
+        // Without "Z" still UTC, so a floating time written without Z reads back as its wall clock.
+        {"2012-05-01T10:00:00", "2012-05-01 10:00:00 UTC", false},
+        {"2012-05-01T10:00:00+02:00", "2012-05-01 10:00:00 UTC", true},      // 25 characters
+        {"2012-05-01T10:00:00.000*02:00", "2012-05-01 12:00:00 UTC", true},  // other sign: added
+        {"2012-05", "null", true},
+        {"", "null", true},
+        // Non-digits read as 0 without a message; fields that form no date are not carried.
+        {"20xx-0y-0zT1a:2b:3cZ", "0020-00-00 01:02:03 UTC", false},
+        {"2012-05-99T99:99:99.000+02:00", "2012-05-99 99:99:99 UTC", false},
+    };
+    for (const auto& c : cases) {
+        host().Reset();
+        const wxString text = wxString::FromUTF8(c.text);
+        EXPECT_EQ(DescribeTime(ParseServiceTime(text, nullptr)), c.expected) << c.text;
+        EXPECT_EQ(host().HasLog(LOG_ERROR, wxT("Unknown time format: ") + text), c.logsError) << c.text;
+    }
+}
+
+TEST_F(ServiceTimeTest, ErrorGoesThroughTheHandlersLogWithPercentDoubled) {
+    CRTMHandler handler(nullptr, wxT("Work"), RTM_PLUGIN_NAME);
+    ParseServiceTime(wxT("50%"), &handler);
+    ASSERT_EQ(host().logs.size(), 1u);
+    EXPECT_EQ(host().logs[0].level, LOG_ERROR);
+    EXPECT_EQ(host().logs[0].raw, wxT("Work: Unknown time format: 50%%"));
+}
+
+TEST_F(ServiceTimeTest, Formats) {
+    EXPECT_EQ(FormatServiceTime(MakeTime(2012, 5, 2, 0, 0, 0, false, true)), wxT("2012-05-02"));
+    EXPECT_EQ(FormatServiceTime(MakeTime(2012, 5, 1, 8, 0, 0)), wxT("2012-05-01T08:00:00Z"));
+    EXPECT_EQ(FormatServiceTime(MakeTime(2012, 5, 1, 8, 0, 0, false)), wxT("2012-05-01T08:00:00"));
+    // A time in another zone keeps its wall clock and has no Z.
+    icaltimetype zoned = MakeTime(2012, 5, 1, 8, 0, 0, false);
+    zoned.zone = icaltimezone_get_builtin_timezone("Europe/Berlin");
+    EXPECT_EQ(FormatServiceTime(zoned), wxT("2012-05-01T08:00:00"));
+}
+
+TEST_F(ServiceTimeTest, UtcToLocalDateFollowsTheZoneAndDaylightSaving) {
+    const char* const EAST = "XST-3";  // UTC+3
+    const char* const WEST = "EST5";   // UTC-5
+    const char* const CET = "CET-1CEST,M3.5.0,M10.5.0/3";
+    const struct {
+        const char* zone;
+        icaltimetype utc;
+        const char* date;
+    } cases[] = {
+        {EAST, MakeTime(2012, 5, 1, 21, 0, 0), "DATE 2012-05-02"},
+        {EAST, MakeTime(2012, 5, 1, 20, 59, 59), "DATE 2012-05-01"},
+        {EAST, MakeTime(2012, 12, 31, 21, 0, 0), "DATE 2013-01-01"},
+        {WEST, MakeTime(2012, 5, 2, 5, 0, 0), "DATE 2012-05-02"},
+        {WEST, MakeTime(2012, 5, 2, 4, 59, 59), "DATE 2012-05-01"},
+        {WEST, MakeTime(2013, 1, 1, 3, 0, 0), "DATE 2012-12-31"},
+        {WEST, MakeTime(2012, 3, 1, 2, 0, 0), "DATE 2012-02-29"},
+        {CET, MakeTime(2012, 5, 1, 22, 0, 0), "DATE 2012-05-02"},  // summer: +2
+        {CET, MakeTime(2012, 5, 1, 21, 59, 59), "DATE 2012-05-01"},
+        {CET, MakeTime(2012, 1, 1, 23, 0, 0), "DATE 2012-01-02"},  // winter: +1
+        {CET, MakeTime(2012, 1, 1, 22, 59, 59), "DATE 2012-01-01"},
+        {CET, MakeTime(2012, 3, 24, 23, 0, 0), "DATE 2012-03-25"},  // midnights of the change days
+        {CET, MakeTime(2012, 10, 27, 22, 0, 0), "DATE 2012-10-28"},
+        {"UTC0", MakeTime(2012, 5, 1, 23, 59, 59), "DATE 2012-05-01"},
+        // What is no date-time comes back unchanged; a DATE is already a date.
+        {EAST, icaltime_null_time(), "null"},
+        {EAST, MakeTime(2012, 0, 99, 99, 0, 0), "2012-00-99 99:00:00 UTC"},
+        {EAST, MakeTime(2012, 5, 2, 0, 0, 0, false, true), "DATE 2012-05-02"},
+    };
+    for (const auto& c : cases) {
+        ScopedTimeZone zone(c.zone);
+        EXPECT_EQ(DescribeTime(UtcToLocalDate(c.utc)), c.date) << c.zone << " " << DescribeTime(c.utc);
+    }
+}
+
+// Arbitrary text never crashes, hangs or reads outside the text (the sanitizer build runs this).
+TEST_F(ServiceTimeTest, ArbitraryTextIsSafe) {
+    std::mt19937 random(20121231);
+    const std::wstring alphabet = L"0123456789-+:.TZ xé\t\n\r";
+    const wxString seeds[] = {wxT("2012-12-31T23:30:00.000-01:00"), wxT("9999-99-99T99:99:99.000+99:99"),
+                              wxT("-999--9--9T-9:-9:-9.000--9:-9"), wxT("")};
+    ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    for (int i = 0; i < 20000; ++i) {
+        wxString text = seeds[random() % 4];
+        for (int edits = random() % 30; edits >= 0; --edits) {
+            const size_t at = random() % (text.length() + 1);
+            if (random() % 3 == 0 && at < text.length())
+                text.erase(at, 1);
+            else
+                text.insert(at, 1, alphabet[random() % alphabet.size()]);
+        }
+        const icaltimetype t = ParseServiceTime(text, nullptr);
+        const icaltimetype date = UtcToLocalDate(t);
+        FormatServiceTime(date);
+        if (HasValidTimeFields(t) && t.year < 9999) {
+            EXPECT_TRUE(HasValidTimeFields(date)) << text;
+        }
+        if (i % 1000 == 0)
+            host().Reset();
+    }
+}
