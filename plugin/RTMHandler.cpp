@@ -2,6 +2,7 @@
 
 #include "plugin/ConfigGroup.h"
 #include "plugin/HostApi.h"
+#include "rtm/RTMConnection.h"
 
 const wchar_t* const RTM_PLUGIN_NAME = L"Remember The Milk";
 
@@ -40,8 +41,14 @@ void CRTMHandler::SetEnabled(bool enable) {
     CPluginHandler::SetEnabled(enable);
 }
 
-void CRTMHandler::RunAuthorisation(void* argument) {
-    CPluginHandler::RunAuthorisation(argument);
+void CRTMHandler::RunAuthorisation(void*) {
+    // The handler's own proxy password is still in the host's encoded form; the connection needs
+    // it in clear, as the worker's does.
+    RTMSettings settings = m_Settings.DeepCopy();
+    if (!settings.network.proxyPassword.empty())
+        Corvane_Decode(settings.network.proxyPassword, wxT("Proxy"));
+    CRTMConnection connection(this, &settings, false);
+    connection.Authorise();
 }
 
 void CRTMHandler::ReadSettings() {

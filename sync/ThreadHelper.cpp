@@ -58,7 +58,7 @@ uint32_t CThreadHelper::PollLoop(CRTMHandler* handler, int32_t pollMinutes, bool
 
     {
         std::unique_ptr<COfflineCalendar> offline;
-        if (m_KeepOfflineCopy) offline = std::make_unique<COfflineCalendar>(m_OfflineFile.GetFullPath());
+        if (m_KeepOfflineCopy) offline = std::make_unique<COfflineCalendar>(m_OfflineFile);
 
         int64_t lastCheck = m_Clock->NowMillis();
         bool stop = false;

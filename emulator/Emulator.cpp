@@ -1,0 +1,423 @@
+#include "emulator/Emulator.h"
+
+#include "emulator/Envelope.h"
+#include "emulator/Signature.h"
+
+#include <httplib.h>
+
+#include <sstream>
+
+namespace rtmemu {
+
+const char* const DEFAULT_API_KEY = "7c3e91a05d2b48f6e0a9c1d7b25f8e43";
+const char* const DEFAULT_SHARED_SECRET = "e5a07d3c91b26f48";
+
+namespace {
+const char* const XML_TYPE = "text/xml; charset=\"utf-8\"";
+const char* const HTML_TYPE = "text/html; charset=utf-8";
+
+const char* const UNAVAILABLE_PAGE =
+    "<html><head><title>Remember The Milk - Temporarily Unavailable</title></head><body>"
+    "<h1>Temporarily Unavailable</h1><p>Remember The Milk is temporarily unavailable. "
+    "Please try again in a few minutes.</p></body></html>";
+
+std::multimap<std::string, std::string> RequestParams(const httplib::Request& request) {
+    std::multimap<std::string, std::string> params(request.params.begin(), request.params.end());
+    // A form body counts as well as the query.
+    if (request.method == "POST" &&
+        request.get_header_value("Content-Type").find("application/x-www-form-urlencoded") !=
+            std::string::npos) {
+        httplib::Params body;
+        httplib::detail::parse_query_text(request.body, body);
+        params.insert(body.begin(), body.end());
+    }
+    return params;
+}
+
+std::string Get(const std::multimap<std::string, std::string>& params, const std::string& name) {
+    auto found = params.find(name);
+    return found == params.end() ? std::string() : found->second;
+}
+
+std::string Page(const std::string& title, const std::string& body) {
+    return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + XmlEscape(title) +
+           "</title></head><body><h1>" + XmlEscape(title) + "</h1>" + body + "</body></html>";
+}
+
+std::string DefaultErrorPage(int status) {
+    if (status == 503) {
+        return Page("503 Service Temporarily Unavailable", "<p>The service is temporarily unavailable.</p>");
+    }
+    return Page(std::to_string(status) + " Error", "<p>The server could not complete the request.</p>");
+}
+}  // namespace
+
+Emulator::Emulator(EmulatorOptions options) : m_Options(std::move(options)) {
+    m_State.SetAutoApprove(m_Options.autoApprove);
+    RegisterAuthMethods(m_Methods);
+    RegisterTestMethods(m_Methods);
+}
+
+Emulator::~Emulator() {
+    Stop();
+}
+
+std::string Emulator::BaseUrl() const {
+    const bool tls = !m_Options.certificateFile.empty() && !m_Options.privateKeyFile.empty();
+    return std::string(tls ? "https://" : "http://") + m_Options.host + ":" + std::to_string(m_Port);
+}
+
+bool Emulator::IsRunning() const {
+    return m_Server && m_Server->is_running();
+}
+
+bool Emulator::Start(std::string* error) {
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        m_Stopping = false;
+    }
+    return Listen(m_Options.port, error);
+}
+
+bool Emulator::Listen(int port, std::string* error) {
+    if (!m_Options.certificateFile.empty() && !m_Options.privateKeyFile.empty()) {
+        m_Server = std::make_unique<httplib::SSLServer>(m_Options.certificateFile.c_str(),
+                                                        m_Options.privateKeyFile.c_str());
+    } else {
+        m_Server = std::make_unique<httplib::Server>();
+    }
+    if (!m_Server->is_valid()) {
+        if (error)
+            *error = "cannot set up the server (certificate or key not usable)";
+        m_Server.reset();
+        return false;
+    }
+    httplib::Server& server = *m_Server;
+    // One request per connection: a kept-alive connection would hold up Stop and SetRefusing
+    // for the server's keep-alive time.
+    server.set_keep_alive_max_count(1);
+    server.Get("/services/rest/",
+               [this](const httplib::Request& q, httplib::Response& r) { HandleRest(q, r); });
+    server.Post("/services/rest/",
+                [this](const httplib::Request& q, httplib::Response& r) { HandleRest(q, r); });
+    server.Get("/services/auth/",
+               [this](const httplib::Request& q, httplib::Response& r) { HandleAuthPage(q, r); });
+    server.Post("/services/auth/",
+                [this](const httplib::Request& q, httplib::Response& r) { HandleAuthAllow(q, r); });
+    server.Post("/emulator/revoke",
+                [this](const httplib::Request& q, httplib::Response& r) { HandleRevoke(q, r); });
+    server.Get("/emulator/requests",
+               [this](const httplib::Request& q, httplib::Response& r) { HandleLog(q, r); });
+
+    if (port == 0) {
+        m_Port = server.bind_to_any_port(m_Options.host);
+        if (m_Port <= 0) {
+            if (error)
+                *error = "cannot bind a port on " + m_Options.host;
+            m_Server.reset();
+            return false;
+        }
+    } else {
+        if (!server.bind_to_port(m_Options.host, port)) {
+            if (error)
+                *error = "cannot listen on " + m_Options.host + ":" + std::to_string(port);
+            m_Server.reset();
+            return false;
+        }
+        m_Port = port;
+    }
+    m_Thread = std::thread([&server] { server.listen_after_bind(); });
+    // A stop before the loop runs would be lost, and the loop would never end.
+    for (int i = 0; i < 5000 && !server.is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return true;
+}
+
+void Emulator::Stop() {
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        m_Stopping = true;
+    }
+    m_StopSignal.notify_all();
+    if (m_Server)
+        m_Server->stop();
+    if (m_Thread.joinable())
+        m_Thread.join();
+    m_Server.reset();
+}
+
+bool Emulator::SetRefusing(bool refusing, std::string* error) {
+    if (refusing) {
+        if (m_Server)
+            m_Server->stop();
+        if (m_Thread.joinable())
+            m_Thread.join();
+        m_Server.reset();
+        return true;
+    }
+    if (m_Server)
+        return true;
+    return Listen(m_Port, error);
+}
+
+void Emulator::Pause(int milliseconds) {
+    std::unique_lock<std::mutex> lock(m_Mutex);
+    m_StopSignal.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return m_Stopping; });
+}
+
+void Emulator::InjectFault(const Fault& fault, int times) {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    for (int i = 0; i < times; ++i)
+        m_Faults.push_back(fault);
+}
+
+void Emulator::ClearFaults() {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_Faults.clear();
+}
+
+bool Emulator::TakeFault(Fault& fault) {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    if (m_Faults.empty())
+        return false;
+    fault = m_Faults.front();
+    m_Faults.pop_front();
+    return true;
+}
+
+void Emulator::Record(LoggedRequest entry) {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_Requests.push_back(std::move(entry));
+}
+
+std::vector<LoggedRequest> Emulator::Requests() const {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return m_Requests;
+}
+
+size_t Emulator::CountCalls(const std::string& method) const {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    size_t count = 0;
+    for (const LoggedRequest& request : m_Requests)
+        count += request.method == method ? 1 : 0;
+    return count;
+}
+
+void Emulator::ClearRequests() {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_Requests.clear();
+}
+
+void Emulator::HandleRest(const httplib::Request& request, httplib::Response& response) {
+    LoggedRequest entry;
+    entry.time = std::chrono::steady_clock::now();
+    entry.path = request.path;
+    entry.target = request.target;
+    entry.params = RequestParams(request);
+    entry.method = Get(entry.params, "method");
+    const bool hasSignature = entry.params.count("api_sig") != 0;
+    const std::string secret = m_Options.sharedSecret;
+    if (hasSignature) {
+        entry.signatureChecked = true;
+        entry.signatureValid = ComputeSignature(secret, entry.params) == Get(entry.params, "api_sig");
+    }
+    Record(entry);
+
+    Fault fault;
+    if (TakeFault(fault)) {
+        switch (fault.kind) {
+            case Fault::HttpStatus:
+                response.status = fault.status;
+                response.set_content(fault.body.empty() ? DefaultErrorPage(fault.status) : fault.body,
+                                     HTML_TYPE);
+                return;
+            case Fault::UnavailablePage:
+                response.set_content(UNAVAILABLE_PAGE, HTML_TYPE);
+                return;
+            case Fault::ErrorEnvelope:
+                response.set_content(FailEnvelope(fault.code, fault.message.empty() ? ErrorMessage(fault.code)
+                                                                                    : fault.message),
+                                     XML_TYPE);
+                return;
+            case Fault::TruncatedBody:
+                response.set_content(OkEnvelope("<frob>0123456789abcdef</frob>").substr(0, 60), XML_TYPE);
+                return;
+            case Fault::NonXmlBody:
+                response.set_content("Internal error: please try again later", "text/plain");
+                return;
+            case Fault::EmptyBody:
+                response.set_content(std::string(), XML_TYPE);
+                return;
+            case Fault::Stall:
+                Pause(fault.stallMilliseconds);
+                break;
+        }
+    }
+
+    const auto reply = [&response](int code, const std::string& message) {
+        response.set_content(FailEnvelope(code, message), XML_TYPE);
+    };
+    const std::string format = Get(entry.params, "format");
+    if (!format.empty() && format != "rest")
+        return reply(ERR_FORMAT_NOT_FOUND, ErrorMessage(ERR_FORMAT_NOT_FOUND, format));
+    const MethodSpec* spec = m_Methods.Find(entry.method);
+    if (!spec)
+        return reply(ERR_METHOD_NOT_FOUND, ErrorMessage(ERR_METHOD_NOT_FOUND, entry.method));
+    if (Get(entry.params, "api_key") != m_Options.apiKey)
+        return reply(ERR_INVALID_API_KEY, ErrorMessage(ERR_INVALID_API_KEY));
+    if (spec->signatureRequired && !hasSignature)
+        return reply(ERR_MISSING_SIGNATURE, ErrorMessage(ERR_MISSING_SIGNATURE));
+    // A signature is checked whenever one is sent, even where none is required.
+    if (hasSignature && !entry.signatureValid)
+        return reply(ERR_INVALID_SIGNATURE, ErrorMessage(ERR_INVALID_SIGNATURE));
+
+    MethodCall call{entry.params, m_State, std::nullopt};
+    if (spec->perms != Perms::None) {
+        call.grant = m_State.FindToken(Get(entry.params, "auth_token"));
+        if (!entry.params.count("auth_token"))
+            return reply(ERR_NOT_LOGGED_IN, ErrorMessage(ERR_NOT_LOGGED_IN));
+        if (!call.grant)
+            return reply(ERR_INVALID_TOKEN, ErrorMessage(ERR_INVALID_TOKEN));
+        if (call.grant->perms < spec->perms)
+            return reply(ERR_NOT_LOGGED_IN, ErrorMessage(ERR_NOT_LOGGED_IN));
+    }
+    const MethodResult result = spec->handler(call);
+    if (result.errorCode) {
+        return reply(result.errorCode,
+                     result.errorMessage.empty() ? ErrorMessage(result.errorCode) : result.errorMessage);
+    }
+    response.set_content(OkEnvelope(result.payload), XML_TYPE);
+}
+
+bool Emulator::CheckPageParams(const std::multimap<std::string, std::string>& params, std::string& frob,
+                               Perms& perms, std::string& reason) const {
+    if (Get(params, "api_key") != m_Options.apiKey) {
+        reason = "Invalid API Key";
+        return false;
+    }
+    std::multimap<std::string, std::string> signedParams;
+    for (const char* name : {"api_key", "frob", "perms"}) {
+        if (params.count(name))
+            signedParams.emplace(name, Get(params, name));
+    }
+    if (!params.count("api_sig")) {
+        reason = "Missing signature";
+        return false;
+    }
+    if (ComputeSignature(m_Options.sharedSecret, signedParams) != Get(params, "api_sig")) {
+        reason = "Invalid signature";
+        return false;
+    }
+    const std::optional<Perms> parsed = ParsePerms(Get(params, "perms"));
+    if (!parsed) {
+        reason = "Invalid permission";
+        return false;
+    }
+    frob = Get(params, "frob");
+    if (!m_State.FrobExists(frob)) {
+        reason = "Invalid frob";
+        return false;
+    }
+    perms = *parsed;
+    return true;
+}
+
+void Emulator::HandleAuthPage(const httplib::Request& request, httplib::Response& response) {
+    LoggedRequest entry;
+    entry.time = std::chrono::steady_clock::now();
+    entry.path = request.path;
+    entry.target = request.target;
+    entry.params = RequestParams(request);
+    Record(entry);
+
+    std::string frob, reason;
+    Perms perms = Perms::None;
+    if (!CheckPageParams(entry.params, frob, perms, reason)) {
+        response.status = 400;
+        response.set_content(Page("Authorisation failed", "<p>" + XmlEscape(reason) + ".</p>"), HTML_TYPE);
+        return;
+    }
+    if (m_State.AutoApprove()) {
+        m_State.ApproveFrob(frob, perms);
+        response.set_content(
+            Page("Access granted", "<p>You can close this window and return to the application.</p>"),
+            HTML_TYPE);
+        return;
+    }
+    std::string hidden;
+    for (const char* name : {"api_key", "frob", "perms", "api_sig"}) {
+        hidden +=
+            XmlTag("input", {{"type", "hidden"}, {"name", name}, {"value", Get(entry.params, name)}}, true);
+    }
+    const std::string user = m_State.CurrentUser().username;
+    response.set_content(
+        Page("Authorise application",
+             "<p>An application asks for <b>" + std::string(PermsName(perms)) +
+                 "</b> access to the account of " + XmlEscape(user) +
+                 ".</p><form method=\"post\" action=\"/services/auth/\">" + hidden +
+                 "<button type=\"submit\" name=\"allow\" value=\"1\">Yes, go for it!</button></form>"),
+        HTML_TYPE);
+}
+
+void Emulator::HandleAuthAllow(const httplib::Request& request, httplib::Response& response) {
+    LoggedRequest entry;
+    entry.time = std::chrono::steady_clock::now();
+    entry.path = request.path;
+    entry.target = request.target;
+    entry.params = RequestParams(request);
+    Record(entry);
+
+    std::string frob, reason;
+    Perms perms = Perms::None;
+    if (!CheckPageParams(entry.params, frob, perms, reason) || !m_State.ApproveFrob(frob, perms)) {
+        response.status = 400;
+        response.set_content(Page("Authorisation failed",
+                                  "<p>" + XmlEscape(reason.empty() ? "Frob already used" : reason) + ".</p>"),
+                             HTML_TYPE);
+        return;
+    }
+    response.set_content(
+        Page("Access granted", "<p>You can close this window and return to the application.</p>"), HTML_TYPE);
+}
+
+bool Emulator::ApprovePage(const std::string& pageUrl, std::string* error) {
+    const size_t query = pageUrl.find('?');
+    httplib::Params params;
+    if (query != std::string::npos)
+        httplib::detail::parse_query_text(pageUrl.substr(query + 1), params);
+    std::multimap<std::string, std::string> values(params.begin(), params.end());
+    std::string frob, reason;
+    Perms perms = Perms::None;
+    if (!CheckPageParams(values, frob, perms, reason) || !m_State.ApproveFrob(frob, perms)) {
+        if (error)
+            *error = reason.empty() ? "frob already used" : reason;
+        return false;
+    }
+    return true;
+}
+
+void Emulator::HandleRevoke(const httplib::Request& request, httplib::Response& response) {
+    const size_t count = m_State.Revoke(Get(RequestParams(request), "token"));
+    response.set_content("revoked " + std::to_string(count) + "\n", "text/plain");
+}
+
+void Emulator::HandleLog(const httplib::Request&, httplib::Response& response) {
+    std::ostringstream out;
+    const auto start = [this] {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        return m_Requests.empty() ? std::chrono::steady_clock::now() : m_Requests.front().time;
+    }();
+    for (const LoggedRequest& request : Requests()) {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(request.time - start).count();
+        out << ms << " ms " << request.path << " " << (request.method.empty() ? "-" : request.method);
+        for (const auto& param : request.params) {
+            // The log is for people at a terminal: tokens stay out of it.
+            const bool secret = param.first == "auth_token";
+            out << " " << param.first << "=" << (secret ? "<REMOVED FROM LOG>" : param.second);
+        }
+        out << "\n";
+    }
+    response.set_content(out.str(), "text/plain");
+}
+
+}  // namespace rtmemu

@@ -1,0 +1,130 @@
+// The authorisation exchange: the stored token is checked, a pending frob is exchanged, or a new
+// frob is fetched and the user grants access in the browser. The stored token and frob carry the
+// exchange across runs.
+#include "plugin/ConfigGroup.h"
+#include "plugin/HostApi.h"
+#include "plugin/Log.h"
+#include "plugin/RTMHandler.h"
+#include "plugin/Settings.h"
+#include "rtm/BrowserLauncher.h"
+#include "rtm/RTMConnection.h"
+#include "rtm/ServiceAddress.h"
+
+namespace {
+const wxChar* const KEY_TOKEN = wxT("AuthToken");
+const wxChar* const KEY_FROB = wxT("AuthFrob");
+
+struct StoredAuth {
+    wxString token;
+    wxString frob;
+};
+
+StoredAuth ReadStored(CRTMHandler& handler) {
+    StoredAuth stored;
+    wxConfigBase* config = handler.GetConfig();
+    if (!config)
+        return stored;
+    ConfigGroup group(config, handler.GetSection());
+    stored.token = config->Read(KEY_TOKEN, wxString());
+    stored.frob = config->Read(KEY_FROB, wxString());
+    return stored;
+}
+
+void WriteStored(CRTMHandler& handler, const wxString& frob, const wxString& token) {
+    wxConfigBase* config = handler.GetConfig();
+    if (!config)
+        return;
+    {
+        ConfigGroup group(config, handler.GetSection());
+        config->Write(KEY_FROB, frob);
+        config->Write(KEY_TOKEN, token);
+    }
+    // The token must survive a crash of the host before it saves its configuration.
+    config->Flush();
+}
+}  // namespace
+
+uint32_t CRTMConnection::CallAuthMethod(const wxString& method, const wxString& argName,
+                                        const wxString& argValue, wxString& reply) {
+    RTMParams params;
+    params[wxT("api_key")] = RTM_API_KEY;
+    params[wxT("method")] = method;
+    if (!argName.empty())
+        params[argName] = argValue;
+    const uint32_t status = CallMethod(params, reply);
+    if (status == RTM_NO_CONNECTION)
+        Corvane_SetTrayStatus(TRAY_FAILED, handler->GetName().wc_str());
+    return status;
+}
+
+bool CRTMConnection::Authorise() {
+    if (!handler)
+        return false;
+    StoredAuth stored = ReadStored(*handler);
+    wxString& token = stored.token;
+    wxString& frob = stored.frob;
+    wxString reply;
+
+    // A stored token: still valid?
+    if (!token.empty()) {
+        if (CallAuthMethod(wxT("rtm.auth.checkToken"), wxT("auth_token"), token, reply) != RTM_OK)
+            return false;
+        token = ExtractElement(reply, wxT("token"));
+        if (token.empty() && reply.Contains(wxT("<rsp"))) {
+            // The service answered without a token: the stored one has been revoked.
+            frob.clear();
+            WriteStored(*handler, wxString(), wxString());
+        }
+    }
+
+    // A frob from an earlier run whose token was never fetched.
+    if (!frob.empty() && token.empty()) {
+        if (CallAuthMethod(wxT("rtm.auth.getToken"), wxT("frob"), frob, reply) != RTM_OK)
+            return false;
+        token = ExtractElement(reply, wxT("token"));
+        frob.clear();
+        WriteStored(*handler, wxString(), token);
+    }
+
+    // A new authorisation through the browser.
+    if (frob.empty() && token.empty()) {
+        if (CallAuthMethod(wxT("rtm.auth.getFrob"), wxString(), wxString(), reply) != RTM_OK)
+            return false;
+        frob = ExtractElement(reply, wxT("frob"));
+        if (frob.empty()) {
+            if (!SuppressErrors())
+                ReportError(Translate(wxT("Unable to parse the output.")), 0, 200);
+            return false;
+        }
+
+        const wxString query =
+            wxT("?api_key=") + wxString(RTM_API_KEY) + wxT("&frob=") + frob + wxT("&perms=delete");
+        wxString signingText(query);
+        signingText.Replace(wxT("="), wxEmptyString);
+        signingText.Replace(wxT("&"), wxEmptyString);
+        signingText.Replace(wxT("?"), wxEmptyString);
+        const wxString page = ServiceAuthPage() + query + wxT("&api_sig=") + Sign(signingText);
+
+        WriteStored(*handler, frob, wxString());
+
+        const wxString first =
+            Translate(wxT("Please log in to Remember The Milk.")) + wxT("\n") +
+            Translate(wxT("You need to authorize Corvane to access your Remember The Milk account. "
+                          "Please log in to the Remember The Milk web site and give Corvane access "
+                          "to your account.\n\nYour default web browser will open automatically "
+                          "when you click the OK button."));
+        Corvane_Message(first.wc_str(), MSG_STYLE_INFO, false);
+        LaunchBrowser(page);
+        const wxString second =
+            Translate(wxT("Continue after authorization.")) + wxT("\n") +
+            Translate(wxT("Click the OK button to continue after you have authorized Corvane."));
+        Corvane_Message(second.wc_str(), MSG_STYLE_INFO, false);
+
+        if (CallAuthMethod(wxT("rtm.auth.getToken"), wxT("frob"), frob, reply) != RTM_OK)
+            return false;
+        token = ExtractElement(reply, wxT("token"));
+        frob.clear();
+        WriteStored(*handler, wxString(), token);
+    }
+    return true;
+}

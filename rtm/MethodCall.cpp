@@ -1,0 +1,176 @@
+// The signed method call and the checks of its reply. Every failure of a call is classified and
+// reported here, once; callers see only the status and a null node.
+#include "plugin/HostApi.h"
+#include "plugin/Log.h"
+#include "plugin/RTMHandler.h"
+#include "plugin/Settings.h"
+#include "rtm/CallSpacing.h"
+#include "rtm/LogRedaction.h"
+#include "rtm/NetworkErrorText.h"
+#include "rtm/RTMConnection.h"
+#include "rtm/ServiceAddress.h"
+
+#include <wx/datetime.h>
+#include <wx/log.h>
+#include <wx/sstream.h>
+
+namespace {
+const size_t LOGGED_REPLY_LENGTH = 1024;
+
+bool IsConnectionFailure(int result) {
+    return result == CURLE_COULDNT_RESOLVE_PROXY || result == CURLE_COULDNT_RESOLVE_HOST ||
+           result == CURLE_COULDNT_CONNECT || result == CURLE_RECV_ERROR;
+}
+}  // namespace
+
+wxString CRTMConnection::UrlEncode(const wxString& value) {
+    const wxScopedCharBuffer utf8 = value.utf8_str();
+    wxString encoded;
+    for (size_t i = 0; i < utf8.length(); ++i) {
+        const unsigned char byte = static_cast<unsigned char>(utf8.data()[i]);
+        if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
+            byte == '.' || byte == '_') {
+            encoded += static_cast<wxChar>(byte);
+        } else {
+            encoded += wxString::Format(wxT("%%%02X"), static_cast<unsigned>(byte));
+        }
+    }
+    return encoded;
+}
+
+wxString CRTMConnection::Sign(const wxString& text) {
+    // The converted buffer must come from a named string: one made from a temporary dangles.
+    const wxString signingText = wxString(RTM_SHARED_SECRET) + text;
+    const wxScopedCharBuffer utf8 = signingText.utf8_str();
+    wxString digest;
+    Corvane_CalculateMD5(reinterpret_cast<const unsigned char*>(utf8.data()), utf8.length(), digest);
+    return digest;
+}
+
+wxString CRTMConnection::ExtractElement(const wxString& reply, const wxString& tag) {
+    const wxString opening = wxT("<") + tag + wxT(">");
+    const size_t start = reply.find(opening);
+    const size_t end = reply.find(wxT("</") + tag + wxT(">"));
+    if (start == wxString::npos || end == wxString::npos)
+        return wxString();
+    const size_t valueStart = start + opening.length();
+    // A closing tag before the opening one has no element around it.
+    if (end < valueStart)
+        return wxString();
+    return reply.substr(valueStart, end - valueStart);
+}
+
+uint32_t CRTMConnection::CallMethod(const RTMParams& params, wxString& reply) {
+    const auto token = params.find(wxT("auth_token"));
+    if (token != params.end() && token->second.empty()) {
+        LogLine(LOG_ERROR, wxT("The auth_token is missing for the method. The method was not called."));
+        return RTM_OK;
+    }
+
+    // std::map keeps the names in ascending order of their characters' code values.
+    wxString signingText;
+    wxString query = wxT("?");
+    for (const auto& param : params) {
+        signingText += param.first + param.second;
+        if (query.length() > 1)
+            query += wxT("&");
+        query += param.first + wxT("=") + UrlEncode(param.second);
+    }
+    query += wxT("&api_sig=") + Sign(signingText);
+    const wxString url = ServiceRestEndpoint() + query;
+
+    CCallSpacing& spacing = CCallSpacing::Get();
+    const long wait = spacing.WaitBeforeCall();
+    if (wait > 0) {
+        LogLine(LOG_DEBUG, wxString::Format(wxT("Waiting %i millisecs before the next method call."),
+                                            static_cast<int>(wait)));
+        spacing.Sleep(wait);
+    }
+
+    while (true) {
+        int32_t httpStatus = 0;
+        const int result = Perform(url, reply, httpStatus);
+        spacing.MarkCallEnded();
+        HostLog(LOG_DEBUG, EscapePercent(RedactToken(reply.Left(LOGGED_REPLY_LENGTH))));
+
+        if (result == CURLE_OK && httpStatus / 100 == 2) {
+            if (reply.Contains(wxT("Remember The Milk - Temporarily Unavailable"))) {
+                ReportError(Translate(wxT("The service is temporarily unavailable.")), result, httpStatus);
+                return RTM_UNAVAILABLE;
+            }
+            return RTM_OK;
+        }
+        if (result == CURLE_ABORTED_BY_CALLBACK && m_Aborted) {
+            // A stop request, not a failure: nothing to report, and the caller keeps its work for
+            // the next run as it does when the service cannot be reached.
+            LogLine(LOG_INFO, wxT("The method call was cancelled."));
+            return RTM_NO_CONNECTION;
+        }
+        uint32_t status = RTM_OK;
+        if (IsConnectionFailure(result)) {
+            status = RTM_NO_CONNECTION;
+            if (settings && settings->network.fallBackToDirect && !bypassProxy) {
+                bypassProxy = true;
+                continue;
+            }
+        }
+        const wxString message = reply.Contains(wxT("unavailable"))
+                                     ? Translate(wxT("The service is temporarily unavailable."))
+                                     : wxString();
+        ReportError(message, result, httpStatus);
+        return status;
+    }
+}
+
+wxXmlNode* CRTMConnection::ParseReply(uint32_t status, const wxString& method, const wxString& reply) {
+    if (status == RTM_NO_CONNECTION)
+        return nullptr;
+    if (status != RTM_OK) {
+        ReportError(wxString::Format(Translate(wxT("Call to method \"%s\" failed.")), method),
+                    static_cast<int32_t>(status), 200);
+        return nullptr;
+    }
+    if (reply.empty())
+        return nullptr;  // nothing to load; spares wxXml its own error log
+    wxStringInputStream stream(reply);
+    {
+        wxLogNull quiet;  // a body that is not XML is an expected outcome here, not a log entry
+        if (!replyDocument.Load(stream, wxT("UTF-8")))
+            return nullptr;
+    }
+    wxXmlNode* root = replyDocument.GetRoot();
+    if (!root)
+        return nullptr;
+    if (root->GetName() != wxT("rsp")) {
+        ReportError(wxString::Format(Translate(wxT("Unknown response for call \"%s\".")), method), 0, 200);
+        return nullptr;
+    }
+    if (root->GetAttribute(wxT("stat"), wxString()) != wxT("fail"))
+        return root->GetChildren();
+    for (wxXmlNode* child = root->GetChildren(); child; child = child->GetNext()) {
+        if (child->GetName().IsSameAs(wxT("err"), false)) {
+            ReportError(wxString::Format(Translate(wxT("Call \"%s\" failed:\n%s")), method,
+                                         child->GetAttribute(wxT("msg"), wxString())),
+                        0, 200);
+            return nullptr;
+        }
+    }
+    return nullptr;
+}
+
+void CRTMConnection::ReportError(const wxString& message, int32_t result, int32_t httpStatus) {
+    const wxString name = handler ? handler->GetName() : wxString();
+    wxString text = wxT("[") + wxDateTime::Now().FormatTime() + wxT("] ") +
+                    wxString::Format(Translate(wxT("Remember The Milk Error (%s)!")), name);
+    if (!message.empty())
+        text += wxT("\n") + message;
+    if (!(result == 0 && httpStatus / 100 == 2)) {
+        text += wxT("\n") + wxString::Format(Translate(wxT("Server returned result: (%i) %i %s.")), result,
+                                             httpStatus, GetNetworkErrorText(result, httpStatus));
+    }
+    if (SuppressErrors()) {
+        HostLog(LOG_ERROR, EscapePercent(text));
+    } else {
+        Corvane_Message(text.wc_str(), MSG_STYLE_ERROR, true);
+    }
+}

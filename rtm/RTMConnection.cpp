@@ -1,0 +1,181 @@
+// The transport: one libcurl easy handle per connection, configured before every request.
+#include "rtm/RTMConnection.h"
+
+#include "plugin/HostApi.h"
+#include "plugin/Log.h"
+#include "plugin/RTMHandler.h"
+#include "plugin/Settings.h"
+#include "rtm/LogRedaction.h"
+#include "rtm/NetworkErrorText.h"
+
+#include <wx/filename.h>
+
+namespace {
+const size_t BUFFER_CAPACITY = 1024;
+const char* const USER_AGENT = "Corvane-Tasqueline/1.0";
+}  // namespace
+
+wxString MakeProxyCredentials(const wxString& user, const wxString& password) {
+    return password.empty() ? user : user + wxT(":") + password;
+}
+
+CRTMConnection::CRTMConnection(CRTMHandler* handler, RTMSettings* settings, bool bypassProxy)
+    : bypassProxy(bypassProxy),
+      settings(settings),
+      errorBuffer(BUFFER_CAPACITY),
+      handler(handler),
+      curl(curl_easy_init()) {}
+
+CRTMConnection::~CRTMConnection() {
+    if (curl)
+        curl_easy_cleanup(curl);
+}
+
+void CRTMConnection::LogLine(int level, const wxString& text) const {
+    if (handler) {
+        handler->LogFormat(level, wxT("%s"), text);
+    } else {
+        HostLog(level, EscapePercent(text));
+    }
+}
+
+void CRTMConnection::ConfigureHandle(CURL* handle) {
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+
+    const wchar_t* cookieDir = Corvane_GetPath(PATH_COOKIES);
+    wxFileName cookieFile(wxT("cookies.txt"));
+    cookieFile.MakeAbsolute(cookieDir ? wxString(cookieDir) : wxString());
+    const wxString cookiePath = cookieFile.GetFullPath();
+    m_CookieFile = cookiePath.utf8_str();
+    curl_easy_setopt(handle, CURLOPT_COOKIEFILE, m_CookieFile.data());
+    curl_easy_setopt(handle, CURLOPT_COOKIEJAR, m_CookieFile.data());
+
+    const NetworkParameters* network = settings ? &settings->network : nullptr;
+    if (network && !network->proxyServer.empty() && !bypassProxy) {
+        proxyText = network->proxyServer.utf8_str();
+        curl_easy_setopt(handle, CURLOPT_PROXY, proxyText.data());
+        const long type = network->proxyType == 1   ? CURLPROXY_SOCKS4
+                          : network->proxyType == 2 ? CURLPROXY_SOCKS5
+                                                    : CURLPROXY_HTTP;
+        curl_easy_setopt(handle, CURLOPT_PROXYTYPE, type);
+        if (network->proxyUser.empty()) {
+            curl_easy_setopt(handle, CURLOPT_PROXYUSERPWD, static_cast<char*>(nullptr));
+            curl_easy_setopt(handle, CURLOPT_PROXYAUTH, 0L);
+        } else {
+            const wxString credentials = MakeProxyCredentials(network->proxyUser, network->proxyPassword);
+            proxyCredentials = credentials.utf8_str();
+            curl_easy_setopt(handle, CURLOPT_PROXYUSERPWD, proxyCredentials.data());
+            curl_easy_setopt(handle, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
+        }
+    } else {
+        // Without a configured proxy the environment's proxy variables may apply; a connection that
+        // has fallen back to a direct connection goes direct for certain.
+        curl_easy_setopt(handle, CURLOPT_PROXY, bypassProxy ? "" : static_cast<char*>(nullptr));
+        curl_easy_setopt(handle, CURLOPT_PROXYUSERPWD, static_cast<char*>(nullptr));
+        curl_easy_setopt(handle, CURLOPT_PROXYAUTH, 0L);
+    }
+
+    char* error = static_cast<char*>(errorBuffer.GetWriteBuf(CURL_ERROR_SIZE > 256 ? CURL_ERROR_SIZE : 256));
+    error[0] = 0;
+    errorBuffer.UngetWriteBuf(0);
+
+    if (Corvane_GetLogLevel() & LOG_DEBUG) {
+        curl_easy_setopt(handle, CURLOPT_DEBUGFUNCTION, &CRTMConnection::CurlDebugCallback);
+        curl_easy_setopt(handle, CURLOPT_DEBUGDATA, handler);
+        curl_easy_setopt(handle, CURLOPT_VERBOSE, 1L);
+        curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, error);
+    } else {
+        curl_easy_setopt(handle, CURLOPT_VERBOSE, 0L);
+        curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, static_cast<char*>(nullptr));
+    }
+
+    // No request may hang for ever on a dead connection.
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, m_Limits.connectTimeoutSeconds);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, m_Limits.lowSpeedBytesPerSecond);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, m_Limits.lowSpeedSeconds);
+
+    if (m_AbortCheck) {
+        curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &CRTMConnection::CurlProgressCallback);
+        curl_easy_setopt(handle, CURLOPT_XFERINFODATA, this);
+        curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    } else {
+        curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 1L);
+    }
+}
+
+int CRTMConnection::Perform(const wxString& url, wxString& reply, int32_t& httpStatus) {
+    if (!curl) {
+        LogLine(LOG_ERROR, wxT("The network library could not be initialised."));
+        reply.clear();
+        return CURLE_FAILED_INIT;
+    }
+    wxMemoryBuffer body(BUFFER_CAPACITY);
+    wxMemoryBuffer headers(BUFFER_CAPACITY);
+    const wxCharBuffer utf8Url = url.utf8_str();
+
+    ConfigureHandle(curl);
+    curl_easy_setopt(curl, CURLOPT_URL, utf8Url.data());
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, USER_AGENT);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CRTMConnection::CurlWriteCallback);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &CRTMConnection::CurlWriteCallback);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &headers);
+    // The token travels in the query: only a verified server may see it, and a redirect may not
+    // take it from HTTPS to plain HTTP.
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR,
+                     url.Lower().StartsWith(wxT("https:")) ? "https" : "http,https");
+
+    LogLine(LOG_INFO, wxT("Url: ") + RedactToken(url));
+
+    m_Aborted = false;
+    const CURLcode result = curl_easy_perform(curl);
+    long status = httpStatus;
+    if (curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status != 0) {
+        httpStatus = static_cast<int32_t>(status);
+    }
+    LogLine(LOG_INFO, wxString::Format(wxT("Result: (%i) %i %s."), static_cast<int>(result), httpStatus,
+                                       GetNetworkErrorText(result, httpStatus)));
+
+    body.AppendByte(0);
+    reply = wxString::FromUTF8(static_cast<const char*>(body.GetData()), body.GetDataLen() - 1);
+
+    const char* error = static_cast<const char*>(errorBuffer.GetData());
+    const wxString errorText = error ? wxString::FromUTF8(error) : wxString();
+    if (!errorText.empty())
+        HostLog(LOG_DEBUG, EscapePercent(wxT("Curl error: ") + RedactToken(errorText)));
+    return result;
+}
+
+size_t CRTMConnection::CurlWriteCallback(char* data, size_t size, size_t count, void* buffer) {
+    const size_t length = size * count;
+    if (buffer && length)
+        static_cast<wxMemoryBuffer*>(buffer)->AppendData(data, length);
+    return length;
+}
+
+int CRTMConnection::CurlDebugCallback(CURL*, curl_infotype type, char* data, size_t size, void* context) {
+    const wxString line = FormatDebugLine(static_cast<int>(type), data, size);
+    if (context) {
+        // The line is escaped already; only the handler's prefix still needs it.
+        HostLog(LOG_TRACE, EscapePercent(static_cast<CRTMHandler*>(context)->GetName() + wxT(": ")) + line);
+    } else {
+        HostLog(LOG_TRACE, line);
+    }
+    return 0;
+}
+
+int CRTMConnection::CurlProgressCallback(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* connection = static_cast<CRTMConnection*>(context);
+    if (connection->m_AbortCheck && connection->m_AbortCheck()) {
+        connection->m_Aborted = true;
+        return 1;  // libcurl ends the transfer with CURLE_ABORTED_BY_CALLBACK
+    }
+    return 0;
+}
+
+bool CRTMConnection::SuppressErrors() const {
+    return settings && settings->suppressErrors;
+}

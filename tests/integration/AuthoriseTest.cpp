@@ -1,0 +1,221 @@
+// The authorisation exchange against the emulator: each stored state leads to the right calls,
+// messages and stored result, within one run and across runs.
+#include "rtm/BrowserLauncher.h"
+#include "rtm/ServiceAddress.h"
+#include "tests/support/EmulatorFixture.h"
+
+#include <httplib.h>
+
+namespace {
+const wxString FIRST_MESSAGE =
+    wxT("Please log in to Remember The Milk.\nYou need to authorize Corvane to access your Remember The Milk "
+        "account. "
+        "Please log in to the Remember The Milk web site and give Corvane access to your account.\n\nYour "
+        "default web "
+        "browser will open automatically when you click the OK button.");
+const wxString SECOND_MESSAGE =
+    wxT("Continue after authorization.\nClick the OK button to continue after you have authorized Corvane.");
+
+class AuthoriseTest : public EmulatorTest {
+  protected:
+    void SetUp() override {
+        EmulatorTest::SetUp();
+        // The user opens the page and clicks the allow button, unless the test says otherwise.
+        SetBrowserLauncher([this](const wxString& url) {
+            pages.push_back(url);
+            if (userApproves) {
+                std::string error;
+                EXPECT_TRUE(emulator->ApprovePage(std::string(url.utf8_str()), &error)) << error;
+            }
+            if (onBrowser)
+                onBrowser();
+            return true;
+        });
+    }
+
+    bool Authorise() { return Connection()->Authorise(); }
+
+    std::vector<std::string> Methods() {
+        std::vector<std::string> methods;
+        for (const auto& request : emulator->Requests()) {
+            if (!request.method.empty())
+                methods.push_back(request.method);
+        }
+        return methods;
+    }
+
+    std::vector<wxString> pages;
+    bool userApproves = true;
+    std::function<void()> onBrowser;
+};
+
+using Calls = std::vector<std::string>;
+
+TEST_F(AuthoriseTest, NewAuthorisationThroughTheBrowser) {
+    EXPECT_TRUE(Authorise());
+    EXPECT_EQ(Methods(), (Calls{"rtm.auth.getFrob", "rtm.auth.getToken"}));
+    ASSERT_EQ(host().messages.size(), 2u);
+    EXPECT_EQ(host().messages[0].text, FIRST_MESSAGE);
+    EXPECT_EQ(host().messages[1].text, SECOND_MESSAGE);
+    for (const FakeMessage& message : host().messages) {
+        EXPECT_EQ(message.style, MSG_STYLE_INFO);
+        EXPECT_FALSE(message.returnAtOnce);
+    }
+    const auto tokens = emulator->State().Tokens();
+    ASSERT_EQ(tokens.size(), 1u);
+    EXPECT_EQ(Stored(wxT("AuthToken")), wxString::FromUTF8(tokens[0].c_str()));
+    EXPECT_EQ(Stored(wxT("AuthFrob")), wxString());
+    for (const auto& request : emulator->Requests()) {
+        if (!request.method.empty()) {
+            EXPECT_TRUE(request.signatureValid) << request.method;
+        }
+    }
+}
+
+TEST_F(AuthoriseTest, PageAddressCarriesTheSignedParametersInOrder) {
+    EXPECT_TRUE(Authorise());
+    ASSERT_EQ(pages.size(), 1u);
+    const std::string frob(emulator->Requests()[1].params.find("frob")->second);
+    const wxString query = wxT("api_key=") + wxString(RTM_API_KEY) + wxT("&frob=") +
+                           wxString::FromUTF8(frob.c_str()) + wxT("&perms=delete");
+    const wxString signature = CRTMConnection::Sign(wxT("api_key") + wxString(RTM_API_KEY) + wxT("frob") +
+                                                    wxString::FromUTF8(frob.c_str()) + wxT("permsdelete"));
+    EXPECT_EQ(pages[0], ServiceAuthPage() + wxT("?") + query + wxT("&api_sig=") + signature);
+}
+
+TEST_F(AuthoriseTest, AcceptedTokenIsOneCallAndNoChange) {
+    const wxString token = wxString::FromUTF8(GrantedToken().c_str());
+    Store(wxT("AuthToken"), token);
+    EXPECT_TRUE(Authorise());
+    EXPECT_EQ(Methods(), (Calls{"rtm.auth.checkToken"}));
+    EXPECT_EQ(Stored(wxT("AuthToken")), token);
+    EXPECT_TRUE(host().messages.empty());
+    EXPECT_TRUE(pages.empty());
+}
+
+TEST_F(AuthoriseTest, RejectedTokenStartsOverInTheSameRun) {
+    const wxString old = wxString::FromUTF8(GrantedToken().c_str());
+    Store(wxT("AuthToken"), old);
+    emulator->State().Revoke();
+    EXPECT_TRUE(Authorise());
+    EXPECT_EQ(Methods(), (Calls{"rtm.auth.checkToken", "rtm.auth.getFrob", "rtm.auth.getToken"}));
+    EXPECT_EQ(host().messages.size(), 2u);
+    EXPECT_EQ(pages.size(), 1u);
+    const wxString fresh = Stored(wxT("AuthToken"));
+    EXPECT_FALSE(fresh.empty());
+    EXPECT_NE(fresh, old);
+    EXPECT_EQ(Stored(wxT("AuthFrob")), wxString());
+}
+
+TEST_F(AuthoriseTest, FailureAtTheLastStepKeepsTheFrobForTheNextRun) {
+    onBrowser = [this] { emulator->SetRefusing(true); };
+    EXPECT_FALSE(Authorise());
+    const wxString frob = Stored(wxT("AuthFrob"));
+    EXPECT_FALSE(frob.empty());
+    EXPECT_EQ(Stored(wxT("AuthToken")), wxString());
+    ASSERT_FALSE(host().trayStatuses.empty());
+    EXPECT_EQ(host().trayStatuses.back(),
+              std::make_pair(static_cast<int>(TRAY_FAILED), wxString(wxT("Work"))));
+    EXPECT_EQ(host().messages.size(), 3u);  // the two boxes and the report of the failed call
+
+    // Next run: straight to getToken with the stored frob, no browser.
+    onBrowser = nullptr;
+    ASSERT_TRUE(emulator->SetRefusing(false));
+    emulator->ClearRequests();
+    host().messages.clear();
+    EXPECT_TRUE(Authorise());
+    EXPECT_EQ(Methods(), (Calls{"rtm.auth.getToken"}));
+    EXPECT_EQ(emulator->Requests()[0].params.find("frob")->second, std::string(frob.utf8_str()));
+    EXPECT_EQ(pages.size(), 1u);
+    EXPECT_TRUE(host().messages.empty());
+    EXPECT_FALSE(Stored(wxT("AuthToken")).empty());
+    EXPECT_EQ(Stored(wxT("AuthFrob")), wxString());
+}
+
+TEST_F(AuthoriseTest, UnapprovedFrobStoresAnEmptyTokenThenStartsOver) {
+    userApproves = false;
+    EXPECT_TRUE(Authorise());
+    EXPECT_EQ(Stored(wxT("AuthToken")), wxString());
+    EXPECT_EQ(Stored(wxT("AuthFrob")), wxString());
+    // A pending frob whose getToken brings no token goes on to a new frob in the same run.
+    const std::string pending = emulator->State().NewFrob(rtmemu::DEFAULT_API_KEY);
+    Store(wxT("AuthFrob"), wxString::FromUTF8(pending.c_str()));
+    emulator->ClearRequests();
+    userApproves = true;
+    EXPECT_TRUE(Authorise());
+    EXPECT_EQ(Methods(), (Calls{"rtm.auth.getToken", "rtm.auth.getFrob", "rtm.auth.getToken"}));
+    EXPECT_FALSE(Stored(wxT("AuthToken")).empty());
+}
+
+TEST_F(AuthoriseTest, MissingFrobIsReportedUnlessErrorsAreSuppressed) {
+    emulator->InjectFault(rtmemu::Fault::Envelope(105));
+    EXPECT_FALSE(Authorise());
+    ASSERT_EQ(host().messages.size(), 1u);
+    EXPECT_EQ(WithoutTime(host().messages[0].text),
+              wxT("Remember The Milk Error (Work)!\nUnable to parse the output."));
+    EXPECT_TRUE(pages.empty());
+
+    host().messages.clear();
+    host().logs.clear();
+    Handler().Settings().suppressErrors = true;
+    emulator->InjectFault(rtmemu::Fault::Envelope(105));
+    EXPECT_FALSE(Authorise());
+    EXPECT_TRUE(host().messages.empty());
+    for (const FakeLogLine& line : host().logs)
+        EXPECT_NE(line.level, LOG_ERROR) << line.text;
+}
+
+TEST_F(AuthoriseTest, UnreachableServiceChangesNothing) {
+    Store(wxT("AuthToken"), wxT("kept"));
+    emulator->SetRefusing(true);
+    EXPECT_FALSE(Authorise());
+    EXPECT_EQ(Stored(wxT("AuthToken")), wxT("kept"));
+    ASSERT_EQ(host().trayStatuses.size(), 1u);
+    EXPECT_EQ(host().trayStatuses[0].first, TRAY_FAILED);
+}
+
+TEST_F(AuthoriseTest, UnavailableServiceFailsWithoutTouchingTheTray) {
+    Store(wxT("AuthToken"), wxT("kept"));
+    emulator->InjectFault(rtmemu::Fault::Of(rtmemu::Fault::UnavailablePage));
+    EXPECT_FALSE(Authorise());
+    EXPECT_EQ(Stored(wxT("AuthToken")), wxT("kept"));
+    EXPECT_TRUE(host().trayStatuses.empty());
+}
+
+TEST_F(AuthoriseTest, ConnectionWithoutHandlerDoesNothing) {
+    CRTMConnection connection(nullptr, nullptr, false);
+    EXPECT_FALSE(connection.Authorise());
+    EXPECT_TRUE(emulator->Requests().empty());
+}
+
+TEST_F(AuthoriseTest, RunAuthorisationStoresTheToken) {
+    Handler().RunAuthorisation(nullptr);
+    EXPECT_FALSE(Stored(wxT("AuthToken")).empty());
+    EXPECT_EQ(Methods(), (Calls{"rtm.auth.getFrob", "rtm.auth.getToken"}));
+}
+
+TEST_F(AuthoriseTest, EmulatorPageApprovesThroughItsAllowButton) {
+    // The real page flow over HTTP: the page shows a form, the form's POST approves the frob.
+    userApproves = false;
+    onBrowser = [this] {
+        const std::string url(pages.back().utf8_str());
+        const std::string query = url.substr(url.find('?') + 1);
+        httplib::Client client(emulator->BaseUrl());
+        auto page = client.Get(("/services/auth/?" + query).c_str());
+        ASSERT_TRUE(page);
+        EXPECT_EQ(page->status, 200);
+        EXPECT_NE(page->body.find("<form method=\"post\""), std::string::npos);
+        auto allowed =
+            client.Post("/services/auth/", query + "&allow=1", "application/x-www-form-urlencoded");
+        ASSERT_TRUE(allowed);
+        EXPECT_EQ(allowed->status, 200);
+        EXPECT_NE(allowed->body.find("Access granted"), std::string::npos);
+        // A page address with a forged signature is refused.
+        auto forged = client.Get(("/services/auth/?" + query + "0").c_str());
+        ASSERT_TRUE(forged);
+        EXPECT_EQ(forged->status, 400);
+    };
+    EXPECT_TRUE(Authorise());
+    EXPECT_FALSE(Stored(wxT("AuthToken")).empty());
+}
+}  // namespace

@@ -1,0 +1,238 @@
+// The method call against the emulator: every failure is reported once, with the right text and
+// the right status, by the layer that detects it.
+#include "rtm/ServiceAddress.h"
+#include "tests/support/EmulatorFixture.h"
+
+#include <wx/utils.h>
+
+#include <chrono>
+
+namespace {
+const wxString ECHO = wxT("rtm.test.echo");
+const wxString CONNECT_TEXT = wxT(
+    "Unable to connect to the server. Make sure that your network is working and that your firewall is not "
+    "blocking the connection");
+
+class MethodCallTest : public EmulatorTest {
+  protected:
+    // One call of the echo method; the status, and the reply in `reply`.
+    uint32_t Call(CRTMConnection& connection) { return connection.CallMethod(EchoParams(), reply); }
+
+    std::vector<wxString> Reports() {
+        std::vector<wxString> texts;
+        for (const FakeMessage& message : host().messages)
+            texts.push_back(WithoutTime(message.text));
+        return texts;
+    }
+
+    wxString reply;
+};
+
+TEST_F(MethodCallTest, SuccessGivesThePayloadNode) {
+    auto connection = Connection();
+    const uint32_t status = Call(*connection);
+    ASSERT_EQ(status, RTM_OK);
+    wxXmlNode* node = connection->ParseReply(status, ECHO, reply);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->GetName(), wxT("api_key"));
+    EXPECT_TRUE(host().messages.empty());
+    EXPECT_TRUE(host().HasLog(LOG_INFO, wxT("Work: Url: ") + ServiceRestEndpoint() + wxT("?api_key=")));
+    EXPECT_TRUE(host().HasLog(LOG_INFO, wxT("Work: Result: (0) 200 OK.")));
+}
+
+TEST_F(MethodCallTest, EmptyTokenIsNeitherSentNorParsed) {
+    auto connection = Connection();
+    RTMParams params = EchoParams();
+    params[wxT("auth_token")] = wxString();
+    reply = wxT("left alone");
+    EXPECT_EQ(connection->CallMethod(params, reply), RTM_OK);
+    EXPECT_EQ(reply, wxT("left alone"));
+    EXPECT_TRUE(host().HasLog(
+        LOG_ERROR, wxT("Work: The auth_token is missing for the method. The method was not called.")));
+    EXPECT_EQ(emulator->Requests().size(), 0u);
+    EXPECT_EQ(connection->ParseReply(RTM_OK, ECHO, wxString()), nullptr);
+    EXPECT_TRUE(host().messages.empty());
+}
+
+TEST_F(MethodCallTest, UnavailablePageIsReportedTwiceWithStatusSeven) {
+    emulator->InjectFault(rtmemu::Fault::Of(rtmemu::Fault::UnavailablePage));
+    auto connection = Connection();
+    const uint32_t status = Call(*connection);
+    EXPECT_EQ(status, RTM_UNAVAILABLE);
+    EXPECT_EQ(connection->ParseReply(status, ECHO, reply), nullptr);
+    ASSERT_EQ(host().messages.size(), 2u);
+    EXPECT_EQ(Reports()[0], wxT("Remember The Milk Error (Work)!\nThe service is temporarily unavailable."));
+    EXPECT_EQ(Reports()[1], wxT("Remember The Milk Error (Work)!\nCall to method \"rtm.test.echo\" failed.\n"
+                                "Server returned result: (7) 200 ") +
+                                CONNECT_TEXT + wxT("."));
+    EXPECT_EQ(host().messages[0].style, MSG_STYLE_ERROR);
+    EXPECT_TRUE(host().messages[0].returnAtOnce);
+    EXPECT_TRUE(host().messages[0].text.StartsWith(wxT("[")));
+}
+
+TEST_F(MethodCallTest, RefusedConnectionIsNoConnectionReportedOnce) {
+    wxSetEnv(RTM_SERVICE_URL_VARIABLE, wxString::Format(wxT("http://127.0.0.1:%d"), ClosedPort()));
+    auto connection = Connection();
+    const uint32_t status = Call(*connection);
+    EXPECT_EQ(status, RTM_NO_CONNECTION);
+    EXPECT_EQ(connection->ParseReply(status, ECHO, reply), nullptr);
+    ASSERT_EQ(host().messages.size(), 1u);
+    EXPECT_EQ(Reports()[0], wxT("Remember The Milk Error (Work)!\nServer returned result: (7) 0 ") +
+                                CONNECT_TEXT + wxT("."));
+}
+
+TEST_F(MethodCallTest, UnknownHostIsNoConnection) {
+    wxSetEnv(RTM_SERVICE_URL_VARIABLE, wxT("http://host.invalid"));
+    auto connection = Connection();
+    EXPECT_EQ(Call(*connection), RTM_NO_CONNECTION);
+    ASSERT_EQ(host().messages.size(), 1u);
+    EXPECT_TRUE(Reports()[0].Contains(wxT("Server returned result: (6) 0 Unable to resolve the host.")));
+}
+
+TEST_F(MethodCallTest, ServerErrorPagesAreReportedWithTheirStatus) {
+    struct Case {
+        int status;
+        std::string body;
+        wxString expected;
+    };
+    const Case cases[] = {
+        {503, "",
+         wxT("The service is temporarily unavailable.\nServer returned result: (0) 503 Service "
+             "Unavailable.")},
+        {500, "Internal failure", wxT("Server returned result: (0) 500 Internal Server Error.")},
+        {404, "Not here", wxT("Server returned result: (0) 404 Not Found.")},
+        {418, "teapot", wxT("Server returned result: (0) 418 Unknown error.")},
+    };
+    for (const Case& c : cases) {
+        host().messages.clear();
+        emulator->InjectFault(rtmemu::Fault::Status(c.status, c.body));
+        auto connection = Connection();
+        EXPECT_EQ(Call(*connection), RTM_OK) << c.status;
+        ASSERT_EQ(host().messages.size(), 1u) << c.status;
+        EXPECT_EQ(Reports()[0], wxT("Remember The Milk Error (Work)!\n") + c.expected);
+        // Not XML: nothing more to report.
+        EXPECT_EQ(connection->ParseReply(RTM_OK, ECHO, reply), nullptr);
+        EXPECT_EQ(host().messages.size(), 1u) << c.status;
+    }
+}
+
+TEST_F(MethodCallTest, EnvelopeChecks) {
+    auto connection = Connection();
+    // Not an "rsp" envelope.
+    emulator->InjectFault(rtmemu::Fault::Status(200, "<html><body>Hello</body></html>"));
+    EXPECT_EQ(connection->ParseReply(Call(*connection), ECHO, reply), nullptr);
+    ASSERT_EQ(host().messages.size(), 1u);
+    EXPECT_EQ(Reports()[0],
+              wxT("Remember The Milk Error (Work)!\nUnknown response for call \"rtm.test.echo\"."));
+
+    // A failure envelope with the service's message.
+    host().messages.clear();
+    emulator->InjectFault(rtmemu::Fault::Envelope(105));
+    EXPECT_EQ(connection->ParseReply(Call(*connection), ECHO, reply), nullptr);
+    ASSERT_EQ(host().messages.size(), 1u);
+    EXPECT_EQ(Reports()[0], wxT("Remember The Milk Error (Work)!\nCall \"rtm.test.echo\" failed:\nService "
+                                "currently unavailable"));
+
+    // "fail" without an err element, a body that is not XML, a truncated one, an empty one: null, no report.
+    host().messages.clear();
+    emulator->InjectFault(rtmemu::Fault::Status(200, "<rsp stat=\"fail\"></rsp>"));
+    emulator->InjectFault(rtmemu::Fault::Of(rtmemu::Fault::NonXmlBody));
+    emulator->InjectFault(rtmemu::Fault::Of(rtmemu::Fault::TruncatedBody));
+    emulator->InjectFault(rtmemu::Fault::Of(rtmemu::Fault::EmptyBody));
+    for (int i = 0; i < 4; ++i) {
+        const uint32_t status = Call(*connection);
+        EXPECT_EQ(status, RTM_OK);
+        EXPECT_EQ(connection->ParseReply(status, ECHO, reply), nullptr) << i;
+    }
+    EXPECT_TRUE(reply.empty());
+    EXPECT_TRUE(host().messages.empty());
+
+    // Any stat but "fail" (or none) gives the payload.
+    emulator->InjectFault(rtmemu::Fault::Status(200, "<rsp stat=\"odd\"><frob>abc</frob></rsp>"));
+    emulator->InjectFault(rtmemu::Fault::Status(200, "<rsp><frob>def</frob></rsp>"));
+    for (const wxChar* frob : {wxT("abc"), wxT("def")}) {
+        wxXmlNode* node = connection->ParseReply(Call(*connection), ECHO, reply);
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(node->GetNodeContent(), frob);
+    }
+    EXPECT_TRUE(host().messages.empty());
+}
+
+TEST_F(MethodCallTest, ServiceErrorsComeBackAsEnvelopes) {
+    auto connection = Connection();
+    RTMParams params = EchoParams();
+    params[wxT("api_key")] = wxT("0000");
+    EXPECT_EQ(connection->ParseReply(connection->CallMethod(params, reply), ECHO, reply), nullptr);
+    ASSERT_EQ(host().messages.size(), 1u);
+    EXPECT_EQ(Reports()[0],
+              wxT("Remember The Milk Error (Work)!\nCall \"rtm.test.echo\" failed:\nInvalid API Key"));
+}
+
+TEST_F(MethodCallTest, SuppressedErrorsGoToTheLog) {
+    Handler().Settings().suppressErrors = true;
+    emulator->InjectFault(rtmemu::Fault::Status(404, "100% gone"));
+    auto connection = Connection();
+    EXPECT_EQ(Call(*connection), RTM_OK);
+    EXPECT_TRUE(host().messages.empty());
+    EXPECT_TRUE(host().HasLog(
+        LOG_ERROR, wxT("Remember The Milk Error (Work)!\nServer returned result: (0) 404 Not Found.")));
+    // The reply itself is logged with its "%" doubled for the host's formatting.
+    bool found = false;
+    for (const FakeLogLine& line : host().logs)
+        found = found || (line.level == LOG_DEBUG && line.raw == wxT("100%% gone"));
+    EXPECT_TRUE(found);
+}
+
+TEST_F(MethodCallTest, StalledServiceEndsAtTheLowSpeedLimit) {
+    emulator->InjectFault(rtmemu::Fault::StallFor(10000));
+    auto connection = Connection();
+    TransferLimits limits;
+    limits.lowSpeedSeconds = 1;
+    connection->SetTransferLimits(limits);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Call(*connection), RTM_OK);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    ASSERT_EQ(host().messages.size(), 1u);
+    EXPECT_EQ(
+        Reports()[0],
+        wxT("Remember The Milk Error (Work)!\nServer returned result: (28) 0 The timeout time was reached."));
+}
+
+TEST_F(MethodCallTest, DefaultLimitsBoundEveryCall) {
+    auto connection = Connection();
+    EXPECT_EQ(connection->GetTransferLimits().connectTimeoutSeconds, 30);
+    EXPECT_EQ(connection->GetTransferLimits().lowSpeedBytesPerSecond, 1);
+    EXPECT_EQ(connection->GetTransferLimits().lowSpeedSeconds, 60);
+}
+
+TEST_F(MethodCallTest, AbortCheckEndsTheTransferWithoutAReport) {
+    emulator->InjectFault(rtmemu::Fault::StallFor(10000));
+    auto connection = Connection();
+    const auto start = std::chrono::steady_clock::now();
+    connection->SetAbortCheck(
+        [start] { return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(200); });
+    EXPECT_EQ(Call(*connection), RTM_NO_CONNECTION);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_TRUE(host().HasLog(LOG_INFO, wxT("Work: Result: (42) 0 Aborted by callback.")));
+    EXPECT_TRUE(host().messages.empty());
+    // With the predicate false, calls go through as before.
+    connection->SetAbortCheck([] { return false; });
+    EXPECT_EQ(Call(*connection), RTM_OK);
+    EXPECT_TRUE(reply.Contains(wxT("<rsp stat=\"ok\">")));
+}
+
+TEST_F(MethodCallTest, TraceOnlyWithTheDebugBit) {
+    host().logLevel = 1 | 2 | 4 | 8;
+    auto connection = Connection();
+    EXPECT_EQ(Call(*connection), RTM_OK);
+    EXPECT_EQ(host().CountLogs(wxT("CURLINFO_")), 0u);
+    EXPECT_EQ(host().CountLogs(wxT("Curl error: ")), 0u);
+    EXPECT_EQ(host().CountLogs(wxT("Work: Url: ")), 1u);
+    EXPECT_EQ(host().CountLogs(wxT("Work: Result: ")), 1u);
+
+    host().logLevel = 31;
+    EXPECT_EQ(Call(*connection), RTM_OK);
+    EXPECT_TRUE(host().HasLog(LOG_TRACE, wxT("Work: CURLINFO_HEADER_OUT: GET /services/rest/?api_key=")));
+    EXPECT_TRUE(host().HasLog(LOG_TRACE, wxT("Work: CURLINFO_HEADER_IN: HTTP/1.1 200 OK")));
+}
+}  // namespace

@@ -1,0 +1,46 @@
+// Tests against the in-process service emulator over real HTTP on loopback: the emulator, the
+// plug-in pointed at it, a handler with an in-memory configuration, and short call spacing.
+#pragma once
+
+#include "emulator/Emulator.h"
+#include "plugin/RTMHandler.h"
+#include "rtm/RTMConnection.h"
+#include "tests/support/FakeHost.h"
+
+#include <wx/config.h>
+
+#include <memory>
+
+class EmulatorTest : public FakeHostTest {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Options of the emulator this fixture starts (override to change them).
+    virtual rtmemu::EmulatorOptions Options() { return rtmemu::EmulatorOptions(); }
+
+    // The handler "Work" (made on first use, so the test can set the host's answers before).
+    CRTMHandler& Handler();
+    wxConfigBase& Config();
+    std::unique_ptr<CRTMConnection> Connection(bool bypassProxy = false);
+
+    // Stored authorisation state in the handler's section.
+    void Store(const wxString& key, const wxString& value);
+    wxString Stored(const wxString& key);
+    // A token the emulator has granted, as after an earlier authorisation.
+    std::string GrantedToken();
+
+    // Parameters of a call to the unsigned echo method (the client signs it all the same).
+    static RTMParams EchoParams();
+
+    std::unique_ptr<rtmemu::Emulator> emulator;
+
+  private:
+    std::unique_ptr<wxConfigBase> m_Config;
+    std::unique_ptr<CRTMHandler> m_Handler;
+};
+
+// A loopback port on which nothing listens (connections to it are refused).
+int ClosedPort();
+// The text of an error report without its leading "[time] ".
+wxString WithoutTime(const wxString& report);
