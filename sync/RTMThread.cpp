@@ -6,6 +6,7 @@
 
 #include <wx/datetime.h>
 #include <wx/stopwatch.h>
+#include <wx/utils.h>
 
 CRTMThread::CRTMThread(CRTMHandler* handler, std::unique_ptr<RTMSettings> settings)
     : wxThread(wxTHREAD_JOINABLE), m_Handler(handler), m_Settings(std::move(settings)) {

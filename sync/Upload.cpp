@@ -161,7 +161,9 @@ uint32_t CRTMConnection::ReadBack(uint32_t status, const wxString& method, const
                                   const icalcomponent* todo, COfflineCalendar* offline) {
     const wxXmlNode* first = ParseReply(status, method, reply);
     if (!first) {
-        ReportError(Translate(wxT("Unable to create the task.")), 0, 200);
+        // A call cancelled by a stop is no failure: the item waits for the next worker.
+        if (!m_Aborted)
+            ReportError(Translate(wxT("Unable to create the task.")), 0, 200);
         return status;
     }
     const wxString oldUid = ComponentUid(todo);
