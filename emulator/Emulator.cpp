@@ -21,17 +21,9 @@ const char* const UNAVAILABLE_PAGE =
     "<h1>Temporarily Unavailable</h1><p>Remember The Milk is temporarily unavailable. "
     "Please try again in a few minutes.</p></body></html>";
 
+// The query's parameters and, for a POST, those of a form body: the server parses both into one list.
 std::multimap<std::string, std::string> RequestParams(const httplib::Request& request) {
-    std::multimap<std::string, std::string> params(request.params.begin(), request.params.end());
-    // A form body counts as well as the query.
-    if (request.method == "POST" &&
-        request.get_header_value("Content-Type").find("application/x-www-form-urlencoded") !=
-            std::string::npos) {
-        httplib::Params body;
-        httplib::detail::parse_query_text(request.body, body);
-        params.insert(body.begin(), body.end());
-    }
-    return params;
+    return std::multimap<std::string, std::string>(request.params.begin(), request.params.end());
 }
 
 std::string Get(const std::multimap<std::string, std::string>& params, const std::string& name) {
@@ -186,8 +178,19 @@ bool Emulator::TakeFault(Fault& fault) {
 }
 
 void Emulator::Record(LoggedRequest entry) {
+    std::function<void(const LoggedRequest&)> observer;
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        m_Requests.push_back(entry);
+        observer = m_Observer;
+    }
+    if (observer)
+        observer(entry);
+}
+
+void Emulator::SetRequestObserver(std::function<void(const LoggedRequest&)> observer) {
     std::lock_guard<std::mutex> lock(m_Mutex);
-    m_Requests.push_back(std::move(entry));
+    m_Observer = std::move(observer);
 }
 
 std::vector<LoggedRequest> Emulator::Requests() const {
@@ -260,28 +263,28 @@ void Emulator::HandleRest(const httplib::Request& request, httplib::Response& re
     const std::string format = Get(entry.params, "format");
     if (!format.empty() && format != "rest")
         return reply(ERR_FORMAT_NOT_FOUND, ErrorMessage(ERR_FORMAT_NOT_FOUND, format));
-    const MethodSpec* spec = m_Methods.Find(entry.method);
-    if (!spec)
+    const MethodEntry* registered = m_Methods.Find(entry.method);
+    if (!registered)
         return reply(ERR_METHOD_NOT_FOUND, ErrorMessage(ERR_METHOD_NOT_FOUND, entry.method));
     if (Get(entry.params, "api_key") != m_Options.apiKey)
         return reply(ERR_INVALID_API_KEY, ErrorMessage(ERR_INVALID_API_KEY));
-    if (spec->signatureRequired && !hasSignature)
+    if (registered->signatureRequired && !hasSignature)
         return reply(ERR_MISSING_SIGNATURE, ErrorMessage(ERR_MISSING_SIGNATURE));
     // A signature is checked whenever one is sent, even where none is required.
     if (hasSignature && !entry.signatureValid)
         return reply(ERR_INVALID_SIGNATURE, ErrorMessage(ERR_INVALID_SIGNATURE));
 
     MethodCall call{entry.params, m_State, std::nullopt};
-    if (spec->perms != Perms::None) {
+    if (registered->perms != Perms::None) {
         call.grant = m_State.FindToken(Get(entry.params, "auth_token"));
         if (!entry.params.count("auth_token"))
             return reply(ERR_NOT_LOGGED_IN, ErrorMessage(ERR_NOT_LOGGED_IN));
         if (!call.grant)
             return reply(ERR_INVALID_TOKEN, ErrorMessage(ERR_INVALID_TOKEN));
-        if (call.grant->perms < spec->perms)
+        if (call.grant->perms < registered->perms)
             return reply(ERR_NOT_LOGGED_IN, ErrorMessage(ERR_NOT_LOGGED_IN));
     }
-    const MethodResult result = spec->handler(call);
+    const MethodResult result = registered->handler(call);
     if (result.errorCode) {
         return reply(result.errorCode,
                      result.errorMessage.empty() ? ErrorMessage(result.errorCode) : result.errorMessage);

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -115,6 +116,8 @@ class Emulator {
     // Refused connections: stops listening until set back to false (same port again).
     bool SetRefusing(bool refusing, std::string* error = nullptr);
 
+    // Called on the request thread for every request as it is logged.
+    void SetRequestObserver(std::function<void(const LoggedRequest&)> observer);
     std::vector<LoggedRequest> Requests() const;
     size_t CountCalls(const std::string& method) const;
     void ClearRequests();
@@ -148,6 +151,7 @@ class Emulator {
     mutable std::mutex m_Mutex;
     std::deque<Fault> m_Faults;
     std::vector<LoggedRequest> m_Requests;
+    std::function<void(const LoggedRequest&)> m_Observer;
     std::condition_variable m_StopSignal;
     bool m_Stopping = false;
 };

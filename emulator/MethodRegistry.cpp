@@ -7,7 +7,7 @@ std::string MethodCall::Param(const std::string& name) const {
     return found == params.end() ? std::string() : found->second;
 }
 
-const MethodSpec* MethodRegistry::Find(const std::string& name) const {
+const MethodEntry* MethodRegistry::Find(const std::string& name) const {
     auto found = m_Methods.find(name);
     return found == m_Methods.end() ? nullptr : &found->second;
 }

@@ -30,7 +30,7 @@ struct MethodResult {
     static MethodResult Error(int code, std::string message = {}) { return {{}, code, std::move(message)}; }
 };
 
-struct MethodSpec {
+struct MethodEntry {
     std::function<MethodResult(MethodCall&)> handler;
     bool signatureRequired = true;
     // None: no token needed; otherwise a valid auth_token with at least this level.
@@ -39,11 +39,11 @@ struct MethodSpec {
 
 class MethodRegistry {
   public:
-    void Add(const std::string& name, MethodSpec spec) { m_Methods[name] = std::move(spec); }
-    const MethodSpec* Find(const std::string& name) const;
+    void Add(const std::string& name, MethodEntry entry) { m_Methods[name] = std::move(entry); }
+    const MethodEntry* Find(const std::string& name) const;
 
   private:
-    std::map<std::string, MethodSpec> m_Methods;
+    std::map<std::string, MethodEntry> m_Methods;
 };
 
 // The method groups.

@@ -15,13 +15,27 @@ void OnSignal(int) {
     g_Stop = 1;
 }
 
+void PrintRequest(const rtmemu::LoggedRequest& request) {
+    std::string line = request.path + " " + (request.method.empty() ? "-" : request.method);
+    for (const auto& param : request.params) {
+        if (param.first == "method")
+            continue;
+        line += " " + param.first + "=" + (param.first == "auth_token" ? "<REMOVED FROM LOG>" : param.second);
+    }
+    if (request.signatureChecked)
+        line += request.signatureValid ? " (signed)" : " (BAD SIGNATURE)";
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
 int Usage(const char* error) {
     if (error)
         std::fprintf(stderr, "rtm-emulator: %s\n", error);
     std::fprintf(error ? stderr : stdout,
-                 "usage: rtm-emulator [--port N] [--auto-approve] [--cert FILE --key FILE]\n"
+                 "usage: rtm-emulator [--port N] [--auto-approve] [--verbose] [--cert FILE --key FILE]\n"
                  "  --port N        port on 127.0.0.1 (default %d; 0 picks a free one)\n"
                  "  --auto-approve  every frob is approved at once, as if the user clicked allow\n"
+                 "  --verbose       prints every request (tokens left out)\n"
                  "  --cert, --key   serve HTTPS with this certificate and private key (PEM)\n"
                  "Set RTM_SERVICE_URL (or corvane-host --service) to the address it prints.\n"
                  "POST /emulator/revoke revokes every token; GET /emulator/requests lists the requests.\n",
@@ -33,6 +47,7 @@ int Usage(const char* error) {
 int main(int argc, char** argv) {
     rtmemu::EmulatorOptions options;
     options.port = rtmemu::DEFAULT_PORT;
+    bool verbose = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -40,6 +55,8 @@ int main(int argc, char** argv) {
             return Usage(nullptr);
         if (arg == "--auto-approve") {
             options.autoApprove = true;
+        } else if (arg == "--verbose") {
+            verbose = true;
         } else if (arg == "--port" && hasValue) {
             char* end = nullptr;
             const long port = std::strtol(argv[++i], &end, 10);
@@ -59,6 +76,8 @@ int main(int argc, char** argv) {
     }
 
     rtmemu::Emulator emulator(options);
+    if (verbose)
+        emulator.SetRequestObserver(PrintRequest);
     std::string error;
     if (!emulator.Start(&error)) {
         std::fprintf(stderr, "rtm-emulator: %s\n", error.c_str());

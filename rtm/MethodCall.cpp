@@ -24,15 +24,19 @@ bool IsConnectionFailure(int result) {
 }  // namespace
 
 wxString CRTMConnection::UrlEncode(const wxString& value) {
+    static const wxChar HEX[] = wxT("0123456789ABCDEF");
     const wxScopedCharBuffer utf8 = value.utf8_str();
     wxString encoded;
+    encoded.reserve(utf8.length() * 3);
     for (size_t i = 0; i < utf8.length(); ++i) {
         const unsigned char byte = static_cast<unsigned char>(utf8.data()[i]);
         if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
             byte == '.' || byte == '_') {
             encoded += static_cast<wxChar>(byte);
         } else {
-            encoded += wxString::Format(wxT("%%%02X"), static_cast<unsigned>(byte));
+            encoded += wxT('%');
+            encoded += HEX[byte >> 4];
+            encoded += HEX[byte & 15];
         }
     }
     return encoded;

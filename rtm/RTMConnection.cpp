@@ -27,8 +27,13 @@ CRTMConnection::CRTMConnection(CRTMHandler* handler, RTMSettings* settings, bool
       curl(curl_easy_init()) {}
 
 CRTMConnection::~CRTMConnection() {
-    if (curl)
-        curl_easy_cleanup(curl);
+    if (!curl)
+        return;
+    // Closing the connection still traces; the handler given as its context may be gone by now.
+    curl_easy_setopt(curl, CURLOPT_VERBOSE, 0L);
+    curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, static_cast<curl_debug_callback>(nullptr));
+    curl_easy_setopt(curl, CURLOPT_DEBUGDATA, static_cast<void*>(nullptr));
+    curl_easy_cleanup(curl);
 }
 
 void CRTMConnection::LogLine(int level, const wxString& text) const {

@@ -2,15 +2,15 @@
 #include "emulator/Emulator.h"
 
 #include <gtest/gtest.h>
+#include <wx/ffile.h>
 #include <wx/fileconf.h>
 #include <wx/filename.h>
-#include <wx/ffile.h>
 
+#include <sys/wait.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
 struct RunResult {
@@ -19,7 +19,7 @@ struct RunResult {
 };
 
 class AuthoriseCommandTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char pattern[] = "/tmp/corvane-e2e-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -36,38 +36,43 @@ protected:
 
     // Runs the host with no desktop session and no terminal on standard input.
     RunResult Host(const std::string& arguments, const std::string& service = std::string()) {
-        const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u RTM_CALL_SPACING_MS " +
-                                    std::string(CORVANE_BIN_DIR) + "/corvane-host --data '" + dataDir +
-                                    "' --log-level 31 --service " + (service.empty() ? emulator->BaseUrl() : service) +
-                                    " " + arguments + " </dev/null 2>&1";
+        const std::string command =
+            "env -u DISPLAY -u WAYLAND_DISPLAY -u RTM_CALL_SPACING_MS " + std::string(CORVANE_BIN_DIR) +
+            "/corvane-host --data '" + dataDir + "' --log-level 31 --service " +
+            (service.empty() ? emulator->BaseUrl() : service) + " " + arguments + " </dev/null 2>&1";
         RunResult result;
         FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return result;
+        if (!pipe)
+            return result;
         char buffer[4096];
         size_t count;
-        while ((count = fread(buffer, 1, sizeof(buffer), pipe)) > 0) result.output.append(buffer, count);
+        while ((count = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+            result.output.append(buffer, count);
         const int status = pclose(pipe);
         result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return result;
     }
 
     wxString Stored(const wxString& key) {
-        wxFileConfig config(wxT("Corvane"), wxEmptyString, wxString::FromUTF8((dataDir + "/corvane.ini").c_str()),
-                            wxEmptyString, wxCONFIG_USE_LOCAL_FILE);
+        wxFileConfig config(wxT("Corvane"), wxEmptyString,
+                            wxString::FromUTF8((dataDir + "/corvane.ini").c_str()), wxEmptyString,
+                            wxCONFIG_USE_LOCAL_FILE);
         return config.Read(wxT("/Remember The Milk/") + key, wxString());
     }
 
     std::string LogFile() {
         wxFFile file(wxString::FromUTF8((dataDir + "/corvane.log").c_str()));
         wxString text;
-        if (file.IsOpened()) file.ReadAll(&text, wxConvUTF8);
+        if (file.IsOpened())
+            file.ReadAll(&text, wxConvUTF8);
         return std::string(text.utf8_str());
     }
 
     std::vector<std::string> Methods() {
         std::vector<std::string> methods;
         for (const auto& request : emulator->Requests()) {
-            if (!request.method.empty()) methods.push_back(request.method);
+            if (!request.method.empty())
+                methods.push_back(request.method);
         }
         return methods;
     }
@@ -89,9 +94,10 @@ TEST_F(AuthoriseCommandTest, StoresChecksAndRenewsTheToken) {
     EXPECT_EQ(std::string(Stored(wxT("AuthToken")).utf8_str()), token);
     EXPECT_EQ(Stored(wxT("AuthFrob")), wxString());
     EXPECT_NE(first.output.find("Please log in to Remember The Milk."), std::string::npos) << first.output;
-    EXPECT_NE(first.output.find("Open this address in a web browser and allow access:\n  " + emulator->BaseUrl() +
-                                "/services/auth/?api_key=" + rtmemu::DEFAULT_API_KEY + "&frob="),
-              std::string::npos)
+    EXPECT_NE(
+        first.output.find("Open this address in a web browser and allow access:\n  " + emulator->BaseUrl() +
+                          "/services/auth/?api_key=" + rtmemu::DEFAULT_API_KEY + "&frob="),
+        std::string::npos)
         << first.output;
     EXPECT_NE(first.output.find("Authorised: the token is stored in "), std::string::npos);
     // Nothing from GTK about the missing display.
@@ -99,7 +105,8 @@ TEST_F(AuthoriseCommandTest, StoresChecksAndRenewsTheToken) {
 
     // Every request signed; the two calls a second apart, as for the real service.
     const auto requests = emulator->Requests();
-    for (const auto& request : requests) EXPECT_TRUE(request.signatureValid) << request.target;
+    for (const auto& request : requests)
+        EXPECT_TRUE(request.signatureValid) << request.target;
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_GE(requests[1].time - requests[0].time, std::chrono::milliseconds(1000));
 

@@ -7,6 +7,10 @@
 namespace {
 class CallSpacingTest : public EmulatorTest {
   protected:
+    void TearDown() override {
+        connection.reset();
+        EmulatorTest::TearDown();
+    }
     void UseFakeClock() {
         CCallSpacing::Get().SetInterval(-1);  // the full second, as for the real service
         CCallSpacing::Get().SetClock([this] { return now; });

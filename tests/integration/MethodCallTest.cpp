@@ -198,13 +198,6 @@ TEST_F(MethodCallTest, StalledServiceEndsAtTheLowSpeedLimit) {
         wxT("Remember The Milk Error (Work)!\nServer returned result: (28) 0 The timeout time was reached."));
 }
 
-TEST_F(MethodCallTest, DefaultLimitsBoundEveryCall) {
-    auto connection = Connection();
-    EXPECT_EQ(connection->GetTransferLimits().connectTimeoutSeconds, 30);
-    EXPECT_EQ(connection->GetTransferLimits().lowSpeedBytesPerSecond, 1);
-    EXPECT_EQ(connection->GetTransferLimits().lowSpeedSeconds, 60);
-}
-
 TEST_F(MethodCallTest, AbortCheckEndsTheTransferWithoutAReport) {
     emulator->InjectFault(rtmemu::Fault::StallFor(10000));
     auto connection = Connection();
@@ -219,6 +212,16 @@ TEST_F(MethodCallTest, AbortCheckEndsTheTransferWithoutAReport) {
     connection->SetAbortCheck([] { return false; });
     EXPECT_EQ(Call(*connection), RTM_OK);
     EXPECT_TRUE(reply.Contains(wxT("<rsp stat=\"ok\">")));
+}
+
+TEST_F(MethodCallTest, ConnectionMayOutliveItsHandler) {
+    auto handler = std::make_unique<CRTMHandler>(&Config(), wxT("Other"), RTM_PLUGIN_NAME);
+    auto connection = std::make_unique<CRTMConnection>(handler.get(), &handler->Settings(), false);
+    EXPECT_EQ(Call(*connection), RTM_OK);
+    handler.reset();
+    const size_t lines = host().logs.size();
+    connection.reset();  // closing traces nothing through the handler that is gone
+    EXPECT_EQ(host().logs.size(), lines);
 }
 
 TEST_F(MethodCallTest, TraceOnlyWithTheDebugBit) {
