@@ -18,7 +18,8 @@ const long TIMEOUT_MILLIS = 15 * 60 * 1000;
 std::vector<icalcomponent*> ParseTodos(const std::string& text) {
     std::vector<icalcomponent*> todos;
     icalcomponent* root = icalparser_parse_string(text.c_str());
-    if (!root) return todos;
+    if (!root)
+        return todos;
     if (icalcomponent_isa(root) == ICAL_VTODO_COMPONENT) {
         todos.push_back(root);
         return todos;
@@ -49,24 +50,29 @@ const char* WaitResultText(HostContext::WaitResult result) {
 CalendarDriver::CalendarDriver(HostSession& session, const wxString& calendar)
     : m_Session(session), m_Calendar(calendar) {}
 
-CalendarDriver::~CalendarDriver() { Destroy(); }
+CalendarDriver::~CalendarDriver() {
+    Destroy();
+}
 
 bool CalendarDriver::Create(wxString& error) {
     m_Handler = m_Session.CreateHandler(m_Calendar);
-    if (!m_Handler) error = wxT("the module did not create a handler");
+    if (!m_Handler)
+        error = wxT("the module did not create a handler");
     m_MessagesAtStart = HostContext::Get().MessageCount();
     m_Mark = HostContext::Get().TrayChanges();
     return m_Handler != nullptr;
 }
 
 void CalendarDriver::Start() {
-    if (!m_Handler) return;
+    if (!m_Handler)
+        return;
     m_Handler->SetEnabled(true);
     m_Handler->Start(nullptr);
 }
 
 void CalendarDriver::Refresh() {
-    if (m_Handler) m_Handler->Refresh();
+    if (m_Handler)
+        m_Handler->Refresh();
 }
 
 bool CalendarDriver::Write(const wxString& file, wxString& error) {
@@ -88,8 +94,10 @@ bool CalendarDriver::Write(const wxString& file, wxString& error) {
         array.Add(todo);
     }
     const bool queued = m_Handler && m_Handler->WriteComponents(array);
-    for (icalcomponent* todo : todos) icalcomponent_free(todo);
-    if (!queued) error = wxT("the handler did not take the to-dos");
+    for (icalcomponent* todo : todos)
+        icalcomponent_free(todo);
+    if (!queued)
+        error = wxT("the handler did not take the to-dos");
     return queued;
 }
 
@@ -103,7 +111,8 @@ bool CalendarDriver::Delete(const wxString& uid, wxString& error) {
     array.Add(todo);
     const bool queued = m_Handler && m_Handler->DeleteComponents(array);
     icalcomponent_free(todo);
-    if (!queued) error = wxT("the handler did not take the deletion");
+    if (!queued)
+        error = wxT("the handler did not take the deletion");
     return queued;
 }
 
@@ -115,11 +124,13 @@ HostContext::WaitResult CalendarDriver::Wait() {
 }
 
 void CalendarDriver::Disable() {
-    if (m_Handler) m_Handler->SetEnabled(false);
+    if (m_Handler)
+        m_Handler->SetEnabled(false);
 }
 
 void CalendarDriver::Destroy() {
-    if (!m_Handler) return;
+    if (!m_Handler)
+        return;
     m_Handler->SetEnabled(false);
     m_Handler.reset();
 }
@@ -130,7 +141,8 @@ void CalendarDriver::PrintTasks() {
         std::lock_guard<std::mutex> lock(HostContext::Get().Mutex());
         lines = FormatTasks(HostContext::Get().Store(m_Calendar).Components());
     }
-    for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+    for (const std::string& line : lines)
+        std::printf("%s\n", line.c_str());
     std::printf("%zu task%s in %s\n", lines.size(), lines.size() == 1 ? "" : "s",
                 static_cast<const char*>(m_Calendar.utf8_str()));
     std::fflush(stdout);
@@ -150,4 +162,6 @@ bool CalendarDriver::Export(const wxString& file, wxString& error) {
     return true;
 }
 
-size_t CalendarDriver::MessagesShown() const { return HostContext::Get().MessageCount() - m_MessagesAtStart; }
+size_t CalendarDriver::MessagesShown() const {
+    return HostContext::Get().MessageCount() - m_MessagesAtStart;
+}

@@ -8,7 +8,7 @@
 #include <wx/string.h>
 
 class CalendarDriver {
-public:
+  public:
     CalendarDriver(HostSession& session, const wxString& calendar);
     ~CalendarDriver();
 
@@ -32,7 +32,7 @@ public:
 
     const wxString& Calendar() const { return m_Calendar; }
 
-private:
+  private:
     HostSession& m_Session;
     wxString m_Calendar;
     HandlerPtr m_Handler;

@@ -117,7 +117,8 @@ void HostContext::AddComponent(icalcomponent* component, CCalendarHandler* handl
     } else {
         auto session = m_SeenInFullRead.find(calendar);
         const char* uid = icalcomponent_get_uid(component);
-        if (session != m_SeenInFullRead.end() && uid) session->second.insert(uid);
+        if (session != m_SeenInFullRead.end() && uid)
+            session->second.insert(uid);
         store.Put(component);
     }
 }
@@ -131,7 +132,8 @@ icalcomponent* HostContext::TakeComponent(const wxString& calendar, const std::s
     std::lock_guard<std::mutex> lock(m_Mutex);
     CalendarStore& store = Store(calendar);
     const icalcomponent* found = store.Find(uid);
-    if (!found) return nullptr;
+    if (!found)
+        return nullptr;
     icalcomponent* copy = icalcomponent_new_clone(const_cast<icalcomponent*>(found));
     store.Remove(uid);
     return copy;
@@ -150,20 +152,22 @@ void HostContext::BeginFullRead(const wxString& calendar) {
 void HostContext::EndFullRead(const wxString& calendar, bool succeeded) {
     std::lock_guard<std::mutex> lock(m_Mutex);
     auto session = m_SeenInFullRead.find(calendar);
-    if (session == m_SeenInFullRead.end()) return;
+    if (session == m_SeenInFullRead.end())
+        return;
     if (succeeded) {
         CalendarStore& store = Store(calendar);
         for (const icalcomponent* component : store.Components()) {
             const char* uid = icalcomponent_get_uid(const_cast<icalcomponent*>(component));
             const std::string key = uid ? uid : "";
-            if (!session->second.count(key)) store.Remove(key);
+            if (!session->second.count(key))
+                store.Remove(key);
         }
     }
     m_SeenInFullRead.erase(session);
 }
 
-HostContext::WaitResult HostContext::WaitForIdle(const wxString& calendar, unsigned long since, long quietMillis,
-                                                 long firstPassMillis, long timeoutMillis) {
+HostContext::WaitResult HostContext::WaitForIdle(const wxString& calendar, unsigned long since,
+                                                 long quietMillis, long firstPassMillis, long timeoutMillis) {
     const long long started = wxGetLocalTimeMillis().GetValue();
     unsigned long lastChange = 0;
     long long lastChangeAt = started;
@@ -174,7 +178,8 @@ HostContext::WaitResult HostContext::WaitForIdle(const wxString& calendar, unsig
         {
             std::lock_guard<std::mutex> lock(m_Mutex);
             for (const auto& change : m_TrayHistory[calendar]) {
-                if (change.first <= since) continue;
+                if (change.first <= since)
+                    continue;
                 if (change.first > lastChange) {
                     lastChange = change.first;
                     lastChangeAt = now;
@@ -186,8 +191,10 @@ HostContext::WaitResult HostContext::WaitForIdle(const wxString& calendar, unsig
         if (passEnded && status != 2 && now - lastChangeAt >= quietMillis) {
             return status == 1 ? WaitResult::Unreachable : WaitResult::Idle;
         }
-        if (lastChange == 0 && now - started >= firstPassMillis) return WaitResult::NoActivity;
-        if (now - started >= timeoutMillis) return WaitResult::TimedOut;
+        if (lastChange == 0 && now - started >= firstPassMillis)
+            return WaitResult::NoActivity;
+        if (now - started >= timeoutMillis)
+            return WaitResult::TimedOut;
         wxMilliSleep(50);
     }
 }

@@ -54,8 +54,8 @@ class HostContext {
     // What the worker has told through the tray since `since` (a TrayChanges() value).
     enum class WaitResult { Idle, Unreachable, NoActivity, TimedOut };
     // Waits until a pass has ended after `since` and the tray then stayed quiet for `quietMillis`.
-    WaitResult WaitForIdle(const wxString& calendar, unsigned long since, long quietMillis, long firstPassMillis,
-                           long timeoutMillis);
+    WaitResult WaitForIdle(const wxString& calendar, unsigned long since, long quietMillis,
+                           long firstPassMillis, long timeoutMillis);
 
     // The user's own edits, shown at once (takes ownership), and a to-do taken out by the user.
     void ShowComponent(const wxString& calendar, icalcomponent* component);

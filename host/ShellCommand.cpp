@@ -9,7 +9,8 @@
 
 namespace {
 const char* const SHELL_HELP =
-    "commands: start | refresh | write FILE.ics | delete UID | wait | list | export FILE.ics | disable | quit";
+    "commands: start | refresh | write FILE.ics | delete UID | wait | list | export FILE.ics | disable | "
+    "quit";
 
 // Runs one line; false when it failed. `quit` is set by "quit".
 bool RunLine(CalendarDriver& driver, const wxString& line, bool& quit) {
@@ -43,29 +44,34 @@ bool RunLine(CalendarDriver& driver, const wxString& line, bool& quit) {
         error = wxString::Format(wxT("unknown shell command \"%s\" (%s)"), line, SHELL_HELP);
         ok = false;
     }
-    if (!ok && !error.empty()) std::printf("error: %s\n", static_cast<const char*>(error.utf8_str()));
+    if (!ok && !error.empty())
+        std::printf("error: %s\n", static_cast<const char*>(error.utf8_str()));
     std::fflush(stdout);
     return ok;
 }
 
 int RunShell(HostSession& session, const std::vector<wxString>& args) {
-    if (args.size() != 1) return CommandError(wxT("usage: shell CAL"));
+    if (args.size() != 1)
+        return CommandError(wxT("usage: shell CAL"));
     if (!session.IsKnownCalendar(args[0])) {
         return CommandError(wxString::Format(wxT("unknown calendar \"%s\""), args[0]));
     }
     CalendarDriver driver(session, args[0]);
     wxString error;
-    if (!driver.Create(error)) return CommandError(error);
+    if (!driver.Create(error))
+        return CommandError(error);
     bool failed = false;
     bool quit = false;
     std::string line;
     while (!quit && std::getline(std::cin, line)) {
         failed = !RunLine(driver, wxString::FromUTF8(line.c_str()), quit) || failed;
-        if (!session.Flush(error)) std::printf("error: %s\n", static_cast<const char*>(error.utf8_str()));
+        if (!session.Flush(error))
+            std::printf("error: %s\n", static_cast<const char*>(error.utf8_str()));
     }
     driver.Destroy();
     return failed ? 1 : 0;
 }
 }  // namespace
 
-CORVANE_COMMAND("shell", "shell CAL", "drives one running handler with commands read from standard input", RunShell);
+CORVANE_COMMAND("shell", "shell CAL", "drives one running handler with commands read from standard input",
+                RunShell);

@@ -4,7 +4,8 @@
 
 namespace {
 int RunList(HostSession& session, const std::vector<wxString>& args) {
-    if (args.size() != 1) return CommandError(wxT("usage: list CAL"));
+    if (args.size() != 1)
+        return CommandError(wxT("usage: list CAL"));
     if (!session.IsKnownCalendar(args[0])) {
         return CommandError(wxString::Format(wxT("unknown calendar \"%s\""), args[0]));
     }
@@ -13,15 +14,19 @@ int RunList(HostSession& session, const std::vector<wxString>& args) {
 }
 
 int RunExport(HostSession& session, const std::vector<wxString>& args) {
-    if (args.size() != 2) return CommandError(wxT("usage: export CAL FILE.ics"));
+    if (args.size() != 2)
+        return CommandError(wxT("usage: export CAL FILE.ics"));
     if (!session.IsKnownCalendar(args[0])) {
         return CommandError(wxString::Format(wxT("unknown calendar \"%s\""), args[0]));
     }
     wxString error;
-    if (!CalendarDriver(session, args[0]).Export(args[1], error)) return CommandError(error);
+    if (!CalendarDriver(session, args[0]).Export(args[1], error))
+        return CommandError(error);
     return 0;
 }
 }  // namespace
 
-CORVANE_COMMAND("list", "list CAL", "prints the host's calendar CAL (what the plug-in has given it)", RunList);
-CORVANE_COMMAND("export", "export CAL FILE.ics", "writes the host's calendar CAL as an iCalendar file", RunExport);
+CORVANE_COMMAND("list", "list CAL", "prints the host's calendar CAL (what the plug-in has given it)",
+                RunList);
+CORVANE_COMMAND("export", "export CAL FILE.ics", "writes the host's calendar CAL as an iCalendar file",
+                RunExport);

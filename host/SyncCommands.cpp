@@ -11,12 +11,13 @@ using Handover = std::function<bool(CalendarDriver&, wxString&)>;
 
 int RunSynchronised(HostSession& session, const wxString& calendar, const Handover& handover) {
     if (!session.IsKnownCalendar(calendar)) {
-        return CommandError(wxString::Format(wxT("unknown calendar \"%s\" (set it up with: settings %s --list NAME)"),
-                                             calendar, calendar));
+        return CommandError(wxString::Format(
+            wxT("unknown calendar \"%s\" (set it up with: settings %s --list NAME)"), calendar, calendar));
     }
     CalendarDriver driver(session, calendar);
     wxString error;
-    if (!driver.Create(error)) return CommandError(error);
+    if (!driver.Create(error))
+        return CommandError(error);
     HostContext::Get().BeginFullRead(calendar);
     driver.Start();
     if (!handover(driver, error)) {
@@ -32,34 +33,44 @@ int RunSynchronised(HostSession& session, const wxString& calendar, const Handov
     HostContext::Get().EndFullRead(calendar, complete);
     driver.PrintTasks();
     if (result == HostContext::WaitResult::Unreachable) {
-        return CommandError(wxT("the service could not be reached; the tasks shown are the ones kept before"));
+        return CommandError(
+            wxT("the service could not be reached; the tasks shown are the ones kept before"));
     }
-    if (result != HostContext::WaitResult::Idle) return CommandError(WaitResultText(result));
-    if (messages) return CommandError(wxT("the synchronisation reported errors (see above and corvane.log)"));
+    if (result != HostContext::WaitResult::Idle)
+        return CommandError(WaitResultText(result));
+    if (messages)
+        return CommandError(wxT("the synchronisation reported errors (see above and corvane.log)"));
     return 0;
 }
 
 int RunSync(HostSession& session, const std::vector<wxString>& args) {
-    if (args.size() != 1) return CommandError(wxT("usage: sync CAL"));
+    if (args.size() != 1)
+        return CommandError(wxT("usage: sync CAL"));
     return RunSynchronised(session, args[0], [](CalendarDriver&, wxString&) { return true; });
 }
 
 int RunWrite(HostSession& session, const std::vector<wxString>& args) {
-    if (args.size() != 2) return CommandError(wxT("usage: write CAL FILE.ics"));
+    if (args.size() != 2)
+        return CommandError(wxT("usage: write CAL FILE.ics"));
     const wxString file = args[1];
-    return RunSynchronised(session, args[0],
-                           [file](CalendarDriver& driver, wxString& error) { return driver.Write(file, error); });
+    return RunSynchronised(session, args[0], [file](CalendarDriver& driver, wxString& error) {
+        return driver.Write(file, error);
+    });
 }
 
 int RunDelete(HostSession& session, const std::vector<wxString>& args) {
-    if (args.size() != 2) return CommandError(wxT("usage: delete CAL UID"));
+    if (args.size() != 2)
+        return CommandError(wxT("usage: delete CAL UID"));
     const wxString uid = args[1];
-    return RunSynchronised(session, args[0],
-                           [uid](CalendarDriver& driver, wxString& error) { return driver.Delete(uid, error); });
+    return RunSynchronised(session, args[0], [uid](CalendarDriver& driver, wxString& error) {
+        return driver.Delete(uid, error);
+    });
 }
 }  // namespace
 
-CORVANE_COMMAND("sync", "sync CAL", "starts the calendar, reads all its tasks, waits, prints them and stops", RunSync);
-CORVANE_COMMAND("write", "write CAL FILE.ics", "hands the file's to-dos to the calendar as edited, then syncs",
-                RunWrite);
-CORVANE_COMMAND("delete", "delete CAL UID", "hands that to-do to the calendar as deleted, then syncs", RunDelete);
+CORVANE_COMMAND("sync", "sync CAL", "starts the calendar, reads all its tasks, waits, prints them and stops",
+                RunSync);
+CORVANE_COMMAND("write", "write CAL FILE.ics",
+                "hands the file's to-dos to the calendar as edited, then syncs", RunWrite);
+CORVANE_COMMAND("delete", "delete CAL UID", "hands that to-do to the calendar as deleted, then syncs",
+                RunDelete);

@@ -77,8 +77,8 @@ class CRTMConnection {
     // A new timeline; empty (reported) when the reply held none.
     uint32_t CreateTimeline(const wxString& token, wxString& timeline);
     // Gives the series of an upload's last reply to the host and the offline store.
-    uint32_t ReadBack(uint32_t status, const wxString& method, const wxString& reply, const icalcomponent* todo,
-                      COfflineCalendar* offline);
+    uint32_t ReadBack(uint32_t status, const wxString& method, const wxString& reply,
+                      const icalcomponent* todo, COfflineCalendar* offline);
     uint32_t CallAuthMethod(const wxString& method, const wxString& argName, const wxString& argValue,
                             wxString& reply);
 

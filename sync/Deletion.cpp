@@ -7,10 +7,12 @@
 uint32_t CRTMConnection::DeleteTask(const wxString& token, const icalcomponent* todo) {
     wxString timeline;
     const uint32_t timelineStatus = CreateTimeline(token, timeline);
-    if (timeline.empty()) return timelineStatus;
+    if (timeline.empty())
+        return timelineStatus;
 
     wxString list, series, task;
-    if (!ParseTaskUid(todo, list, series, task, handler)) return timelineStatus;
+    if (!ParseTaskUid(todo, list, series, task, handler))
+        return timelineStatus;
 
     RTMParams params;
     params[wxT("api_key")] = RTM_API_KEY;

@@ -8,6 +8,10 @@
 #include <wx/stopwatch.h>
 #include <wx/utils.h>
 
+#ifdef __GLIBC__
+#include <cxxabi.h>
+#endif
+
 CRTMThread::CRTMThread(CRTMHandler* handler, std::unique_ptr<RTMSettings> settings)
     : wxThread(wxTHREAD_JOINABLE), m_Handler(handler), m_Settings(std::move(settings)) {
     m_SkipCompleted = true;
@@ -32,6 +36,10 @@ wxThread::ExitCode CRTMThread::Entry() {
     // Nothing may leave the thread's entry by an exception.
     try {
         PollLoop(m_Handler, m_Settings->pollFrequency, m_Settings->network.fallBackToDirect);
+#ifdef __GLIBC__
+    } catch (abi::__forced_unwind&) {
+        throw;  // a killed thread unwinds through here and must keep unwinding
+#endif
     } catch (...) {
         m_Handler->Log(LOG_ERROR, wxT("The RTM thread ended unexpectedly."));
         SignalDone();
@@ -40,10 +48,14 @@ wxThread::ExitCode CRTMThread::Entry() {
 }
 
 bool CRTMThread::Stop() {
-    wxMutexLocker done(m_DoneMutex);
-    RequestStop();
-    // The mutex is held from before the flag is set, so the loop's final signal cannot be missed.
-    m_DoneCondition.WaitTimeout(m_LoopWaitMillis);
+    {
+        // The mutex is held from before the flag is set, so the loop's final signal cannot fall
+        // between the two. It is released before the watch below, so a loop that ends late can
+        // still signal and finish instead of blocking until it is killed.
+        wxMutexLocker done(m_DoneMutex);
+        RequestStop();
+        m_DoneCondition.WaitTimeout(m_LoopWaitMillis);
+    }
     wxStopWatch watch;
     while (IsRunning()) {
         if (watch.Time() > m_KillWaitMillis) {
@@ -56,12 +68,14 @@ bool CRTMThread::Stop() {
 }
 
 CRTMConnection* CRTMThread::GetConnection() {
-    if (m_Connection) return m_Connection.get();
+    if (m_Connection)
+        return m_Connection.get();
     auto connection = std::make_unique<CRTMConnection>(m_Handler, m_Settings.get(), m_BypassProxy);
     connection->SetAbortCheck([this] { return StopRequested(); });
     if (!m_Settings->list.empty()) {
         wxString listId;
-        if (connection->FindListId(m_Settings->authToken, m_Settings->list, listId) != RTM_OK) return nullptr;
+        if (connection->FindListId(m_Settings->authToken, m_Settings->list, listId) != RTM_OK)
+            return nullptr;
         connection->listId = listId;
     }
     m_Connection = std::move(connection);
@@ -69,34 +83,41 @@ CRTMConnection* CRTMThread::GetConnection() {
 }
 
 uint32_t CRTMThread::BeginPass(COfflineCalendar*) {
-    if (!m_Settings->authToken.empty()) return RTM_OK;
+    if (!m_Settings->authToken.empty())
+        return RTM_OK;
     const wxString text =
         wxT("[") + wxDateTime::Now().FormatTime() + wxT("] ") +
         wxString::Format(Translate(wxT("Remember The Milk Error (%s)!")), m_Handler->GetName()) + wxT("\n") +
-        Translate(wxT("Authentication token is missing. You need to give Corvane access to your Remember The Milk "
-                      "account."));
+        Translate(
+            wxT("Authentication token is missing. You need to give Corvane access to your Remember The Milk "
+                "account."));
     Corvane_Message(text.wc_str(), MSG_STYLE_ERROR, true);
     return RTM_FAILED;
 }
 
-uint32_t CRTMThread::EndPass() { return RTM_OK; }
+uint32_t CRTMThread::EndPass() {
+    return RTM_OK;
+}
 
 uint32_t CRTMThread::ReadAll(COfflineCalendar* offline, const icaltimetype& lastRead) {
     CRTMConnection* connection = GetConnection();
-    if (!connection) return RTM_FAILED;
+    if (!connection)
+        return RTM_FAILED;
     return connection->DownloadTasks(m_Settings->authToken, offline, lastRead);
 }
 
 uint32_t CRTMThread::WriteOne(icalcomponent* component, COfflineCalendar* offline) {
     CRTMConnection* connection = GetConnection();
-    const uint32_t result = connection ? connection->UploadTask(m_Settings->authToken, component, offline) : RTM_FAILED;
+    const uint32_t result =
+        connection ? connection->UploadTask(m_Settings->authToken, component, offline) : RTM_FAILED;
     Corvane_EventWritten(result == RTM_OK, m_Handler->GetName().wc_str());
     return result;
 }
 
 uint32_t CRTMThread::DeleteOne(icalcomponent* component) {
     CRTMConnection* connection = GetConnection();
-    const uint32_t result = connection ? connection->DeleteTask(m_Settings->authToken, component) : RTM_FAILED;
+    const uint32_t result =
+        connection ? connection->DeleteTask(m_Settings->authToken, component) : RTM_FAILED;
     Corvane_EventWritten(result == RTM_OK, m_Handler->GetName().wc_str());
     return result;
 }

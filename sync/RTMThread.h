@@ -13,7 +13,7 @@ class CRTMConnection;
 class CRTMHandler;
 
 class CRTMThread : public wxThread, public CThreadHelper {
-public:
+  public:
     // `settings` is the worker's own copy; the proxy password in it is decoded here.
     CRTMThread(CRTMHandler* handler, std::unique_ptr<RTMSettings> settings);
     ~CRTMThread() override;
@@ -32,7 +32,7 @@ public:
     // Stop waits, shortened by tests.
     void SetStopWaits(long loopMillis, long killMillis);
 
-protected:
+  protected:
     ExitCode Entry() override;
     CRTMConnection* GetConnection();
 

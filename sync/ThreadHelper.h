@@ -14,7 +14,7 @@ class COfflineCalendar;
 class CRTMHandler;
 
 class CThreadHelper {
-public:
+  public:
     CThreadHelper();
     virtual ~CThreadHelper();
     CThreadHelper(const CThreadHelper&) = delete;
@@ -42,7 +42,7 @@ public:
     // Serialises the sync passes of all workers unless concurrent synchronisation is allowed.
     static wxCriticalSection s_SyncLock;
 
-protected:
+  protected:
     struct LoopState {
         int64_t pollInterval = 0;
         int64_t nextPoll = 0;
@@ -52,8 +52,13 @@ protected:
     void RequestStop();
     void ApplyOfflineQueue(CRTMHandler* handler, COfflineCalendar* offline);
     void SyncPass(CRTMHandler* handler, COfflineCalendar* offline, LoopState& state);
-    uint32_t RunItem(CRTMHandler* handler, COfflineCalendar* offline, uint32_t kind, icalcomponent* component);
+    // Works the outgoing queue; the result of the last item.
+    uint32_t RunQueue(CRTMHandler* handler, COfflineCalendar* offline, LoopState& state);
+    uint32_t RunItem(CRTMHandler* handler, COfflineCalendar* offline, uint32_t kind,
+                     icalcomponent* component);
     void SignalDone();
+    // Sleeps for `millis`, or less when a stop is requested meanwhile.
+    void PauseUnlessStopped(int64_t millis);
 
     wxCriticalSection m_StopLock;
     bool m_StopRequested;

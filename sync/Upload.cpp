@@ -23,7 +23,8 @@ bool IsNamed(const wxXmlNode* node, const wchar_t* name) {
 
 const wxXmlNode* FirstElement(const wxXmlNode* parent) {
     for (const wxXmlNode* child = parent->GetChildren(); child; child = child->GetNext()) {
-        if (child->GetType() == wxXML_ELEMENT_NODE) return child;
+        if (child->GetType() == wxXML_ELEMENT_NODE)
+            return child;
     }
     return nullptr;
 }
@@ -33,11 +34,14 @@ const wxXmlNode* FirstElement(const wxXmlNode* parent) {
 bool ForEachSeries(const wxXmlNode* first, const CRTMHandler* handler,
                    const std::function<bool(icalcomponent*)>& use) {
     for (const wxXmlNode* node = first; node; node = node->GetNext()) {
-        if (!IsNamed(node, L"list")) continue;
+        if (!IsNamed(node, L"list"))
+            continue;
         const wxXmlNode* series = FirstElement(node);
-        if (!IsNamed(series, L"taskseries")) continue;
+        if (!IsNamed(series, L"taskseries"))
+            continue;
         icalcomponent* todo = ConvertTaskSeries(series, node->GetAttribute(wxT("id"), wxString()), handler);
-        if (todo && !use(todo)) return false;
+        if (todo && !use(todo))
+            return false;
     }
     return true;
 }
@@ -61,21 +65,26 @@ void AddTaskPath(RTMParams& params, const TaskIds& ids, const wxString& timeline
 uint32_t CRTMConnection::CreateTimeline(const wxString& token, wxString& timeline) {
     wxString reply;
     const uint32_t status = CallMethod(BaseParams(token, wxT("rtm.timelines.create")), reply);
-    if (!ParseReply(status, wxT("rtm.timelines.create"), reply)) return status;
+    if (!ParseReply(status, wxT("rtm.timelines.create"), reply))
+        return status;
     timeline = ExtractElement(reply, wxT("timeline"));
-    if (timeline.empty()) ReportError(Translate(wxT("Unable to parse the timeline.")), 0, 200);
+    if (timeline.empty())
+        ReportError(Translate(wxT("Unable to parse the timeline.")), 0, 200);
     return status;
 }
 
-uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* todo, COfflineCalendar* offline) {
+uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* todo,
+                                    COfflineCalendar* offline) {
     wxString timeline;
     uint32_t status = CreateTimeline(token, timeline);
-    if (timeline.empty()) return status;
+    if (timeline.empty())
+        return status;
 
     const TaskFields wanted = MakeTaskFields(todo, handler);
     TaskIds ids;
     bool isNew = !ParseTaskUid(todo, ids.list, ids.series, ids.task, handler);
-    if (!isNew && !listId.empty() && listId != ids.list) isNew = true;  // moved to the configured list
+    if (!isNew && !listId.empty() && listId != ids.list)
+        isNew = true;  // moved to the configured list
 
     TaskFields current;
     bool haveCurrent = false;
@@ -87,7 +96,8 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
         params[wxT("name")] = wanted.name;
         status = CallMethod(params, reply);
         const wxXmlNode* first = ParseReply(status, wxT("rtm.tasks.setName"), reply);
-        if (!first) return status;
+        if (!first)
+            return status;
         ForEachSeries(first, handler, [&](icalcomponent* c) {
             current = MakeTaskFields(c, handler);
             haveCurrent = true;
@@ -97,16 +107,19 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
     } else {
         RTMParams params = BaseParams(token, wxT("rtm.tasks.add"));
         params[wxT("timeline")] = timeline;
-        if (!listId.empty()) params[wxT("list_id")] = listId;
+        if (!listId.empty())
+            params[wxT("list_id")] = listId;
         params[wxT("name")] = wanted.name;
         status = CallMethod(params, reply);
         const wxXmlNode* first = ParseReply(status, wxT("rtm.tasks.add"), reply);
-        if (!first) return status;
+        if (!first)
+            return status;
         const bool parsed = ForEachSeries(first, handler, [&](icalcomponent* c) {
             TaskIds read;
             const bool ok = ParseTaskUid(c, read.list, read.series, read.task, handler);
             icalcomponent_free(c);
-            if (ok) ids = read;
+            if (ok)
+                ids = read;
             return ok;
         });
         if (!parsed) {
@@ -117,23 +130,29 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
 
     // One field call: sent when its own condition holds and the service's value differs.
     bool failed = false;
-    auto send = [&](const wxString& method, bool condition, bool differs, const RTMParams& own, bool withPath) {
-        if (failed || !condition || (haveCurrent && !differs)) return;
+    auto send = [&](const wxString& method, bool condition, bool differs, const RTMParams& own,
+                    bool withPath) {
+        if (failed || !condition || (haveCurrent && !differs))
+            return;
         RTMParams params = BaseParams(token, method);
-        if (withPath) AddTaskPath(params, ids, timeline);
-        for (const auto& p : own) params[p.first] = p.second;
+        if (withPath)
+            AddTaskPath(params, ids, timeline);
+        for (const auto& p : own)
+            params[p.first] = p.second;
         params[wxT("timeline")] = timeline;
         status = CallMethod(params, reply);
         lastMethod = method;
-        if (method.StartsWith(wxT("rtm.tasks.complete")) || method.StartsWith(wxT("rtm.tasks.uncomplete"))) return;
-        if (!ParseReply(status, method, reply)) failed = true;
+        if (method.StartsWith(wxT("rtm.tasks.complete")) || method.StartsWith(wxT("rtm.tasks.uncomplete")))
+            return;
+        if (!ParseReply(status, method, reply))
+            failed = true;
     };
     send(wxT("rtm.tasks.setDueDate"), !wanted.due.empty(), wanted.due != current.due,
          {{wxT("due"), wanted.due}, {wxT("has_due_time"), wanted.has_due_time}}, true);
-    send(wxT("rtm.tasks.setPriority"), true, wanted.priority != current.priority, {{wxT("priority"), wanted.priority}},
-         true);
-    send(wxT("rtm.tasks.setRecurrence"), true, wanted.repeat != current.repeat, {{wxT("repeat"), wanted.repeat}},
-         true);
+    send(wxT("rtm.tasks.setPriority"), true, wanted.priority != current.priority,
+         {{wxT("priority"), wanted.priority}}, true);
+    send(wxT("rtm.tasks.setRecurrence"), true, wanted.repeat != current.repeat,
+         {{wxT("repeat"), wanted.repeat}}, true);
     send(wxT("rtm.tasks.setTags"), true, wanted.tags != current.tags, {{wxT("tags"), wanted.tags}}, true);
     send(wxT("rtm.tasks.setURL"), true, wanted.url != current.url, {{wxT("url"), wanted.url}}, true);
     const struct {
@@ -146,11 +165,13 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
     for (const auto& note : notes) {
         const bool add = note.noteId.empty();
         RTMParams own = {{wxT("note_title"), note.title}, {wxT("note_text"), note.text}};
-        if (!add) own[wxT("note_id")] = note.noteId;
+        if (!add)
+            own[wxT("note_id")] = note.noteId;
         send(add ? wxT("rtm.tasks.notes.add") : wxT("rtm.tasks.notes.edit"), !note.text.empty(),
              note.text != note.currentText, own, add);
     }
-    if (failed) return status;
+    if (failed)
+        return status;
     send(wanted.completed ? wxT("rtm.tasks.complete") : wxT("rtm.tasks.uncomplete"), true,
          wanted.completed != current.completed, {}, true);
 
@@ -175,16 +196,20 @@ uint32_t CRTMConnection::ReadBack(uint32_t status, const wxString& method, const
         }
         const wxString newUid = ComponentUid(c);
         if (oldUid.empty() || oldUid != newUid) {
-            handler->LogFormat(LOG_INFO, wxT("Removed old component since the new uid doesn't match (%s <> %s)."),
+            handler->LogFormat(LOG_INFO,
+                               wxT("Removed old component since the new uid doesn't match (%s <> %s)."),
                                oldUid, newUid);
             icalcomponent* old = icalcomponent_new_clone(const_cast<icalcomponent*>(todo));
-            if (offline) offline->RemoveComponent(todo);
+            if (offline)
+                offline->RemoveComponent(todo);
             Corvane_AddComponent(old, handler, 0x8004);
         }
-        if (offline) offline->StoreComponent(c);
+        if (offline)
+            offline->StoreComponent(c);
         Corvane_AddComponent(c, handler, 2);
         return true;
     });
-    if (!parsed) ReportError(Translate(wxT("Unable to parse the ID from the task.")), 0, 200);
+    if (!parsed)
+        ReportError(Translate(wxT("Unable to parse the ID from the task.")), 0, 200);
     return status;
 }

@@ -5,10 +5,11 @@
 
 namespace {
 class RealClock : public WorkerClock {
-public:
+  public:
     int64_t NowMillis() override { return wxGetLocalTimeMillis().GetValue(); }
     void Sleep(int64_t millis) override {
-        if (millis > 0) wxMilliSleep(static_cast<unsigned long>(millis));
+        if (millis > 0)
+            wxMilliSleep(static_cast<unsigned long>(millis));
     }
 };
 }  // namespace

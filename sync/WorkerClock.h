@@ -5,7 +5,7 @@
 #include <cstdint>
 
 class WorkerClock {
-public:
+  public:
     virtual ~WorkerClock() = default;
     virtual int64_t NowMillis() = 0;
     virtual void Sleep(int64_t millis) = 0;

@@ -7,12 +7,13 @@
 #include <functional>
 
 class FakeClock : public WorkerClock {
-public:
+  public:
     int64_t NowMillis() override { return now; }
     void Sleep(int64_t millis) override {
         now += millis;
         ++sleeps;
-        if (onSleep) onSleep(millis);
+        if (onSleep)
+            onSleep(millis);
     }
 
     int64_t now = 1000000;

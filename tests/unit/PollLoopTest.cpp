@@ -4,6 +4,7 @@
 #include "sync/ThreadHelper.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeHost.h"
+#include "tests/support/ScriptedWorker.h"
 
 #include <wx/ffile.h>
 #include <wx/memconf.h>
@@ -12,51 +13,6 @@
 #include <vector>
 
 namespace {
-struct Call {
-    const char* what;
-    int64_t at;
-};
-
-// A worker whose operations are scripted by the test and recorded with the fake time.
-class ScriptedWorker : public CThreadHelper {
-public:
-    explicit ScriptedWorker(FakeClock& clock) : m_Fake(clock) { SetClock(&clock); }
-
-    uint32_t BeginPass(COfflineCalendar*) override { return Record("begin", RTM_OK); }
-    uint32_t EndPass() override { return Record("end", RTM_OK); }
-    uint32_t ReadAll(COfflineCalendar*, const icaltimetype& lastRead) override {
-        readWasFull.push_back(icaltime_is_null_time(lastRead));
-        return Record("read", readResult ? readResult() : RTM_OK);
-    }
-    uint32_t WriteOne(icalcomponent*, COfflineCalendar*) override {
-        return Record("write", writeResult ? writeResult() : RTM_OK);
-    }
-    uint32_t DeleteOne(icalcomponent*) override { return Record("delete", RTM_OK); }
-
-    using CThreadHelper::RequestStop;
-    void SetConcurrent(bool concurrent) { m_ConcurrentSync = concurrent; }
-
-    std::vector<int64_t> TimesOf(const char* what) const {
-        std::vector<int64_t> times;
-        for (const Call& c : calls)
-            if (std::string(c.what) == what) times.push_back(c.at);
-        return times;
-    }
-
-    std::vector<Call> calls;
-    std::vector<bool> readWasFull;
-    std::function<uint32_t()> readResult, writeResult;
-    std::function<void(const char*)> onCall;
-
-private:
-    uint32_t Record(const char* what, uint32_t result) {
-        calls.push_back({what, m_Fake.now});
-        if (onCall) onCall(what);
-        return result;
-    }
-    FakeClock& m_Fake;
-};
-
 icalcomponent* Todo() {
     icalcomponent* todo = icalcomponent_new_vtodo();
     icalcomponent_set_uid(todo, "1:2");
@@ -64,7 +20,7 @@ icalcomponent* Todo() {
 }
 
 class PollLoopTest : public FakeHostTest {
-protected:
+  protected:
     void SetUp() override {
         FakeHostTest::SetUp();
         handler = std::make_unique<CRTMHandler>(&config, wxT("Work"), RTM_PLUGIN_NAME);
@@ -75,7 +31,8 @@ protected:
     void RunFor(int64_t millis, int32_t pollMinutes = 0, bool fallBack = false) {
         const int64_t end = clock.now + millis;
         clock.onSleep = [&, end](int64_t) {
-            if (clock.now >= end) worker->RequestStop();
+            if (clock.now >= end)
+                worker->RequestStop();
         };
         worker->PollLoop(handler.get(), pollMinutes, fallBack);
     }
@@ -174,7 +131,8 @@ TEST_F(PollLoopTest, AGapOnTheWallClockIsTakenForASuspend) {
             jumped = true;
             clock.now += 45000;
         }
-        if (clock.now - start > 60000) worker->RequestStop();
+        if (clock.now - start > 60000)
+            worker->RequestStop();
     };
     worker->PollLoop(handler.get(), 0, false);
     EXPECT_EQ(host().CountLogs(wxT("Work: 30 secs has passed since the last time check")), 1u);
@@ -185,8 +143,10 @@ TEST_F(PollLoopTest, NothingIsSentUntilTheStartupDelayHasPassed) {
     host().startupDelayPassed = false;
     handler->Enqueue(true, ITEM_WRITE, Todo());
     clock.onSleep = [&](int64_t) {
-        if (clock.now - start >= 20000) host().startupDelayPassed = true;
-        if (clock.now - start >= 25000) worker->RequestStop();
+        if (clock.now - start >= 20000)
+            host().startupDelayPassed = true;
+        if (clock.now - start >= 25000)
+            worker->RequestStop();
     };
     worker->PollLoop(handler.get(), 0, false);
     ASSERT_EQ(worker->TimesOf("write").size(), 1u);
@@ -196,7 +156,8 @@ TEST_F(PollLoopTest, NothingIsSentUntilTheStartupDelayHasPassed) {
 
 TEST_F(PollLoopTest, AStopIsSeenWithinAboutASecondWhenIdle) {
     clock.onSleep = [&](int64_t) {
-        if (clock.sleeps == 5) worker->RequestStop();
+        if (clock.sleeps == 5)
+            worker->RequestStop();
     };
     const int64_t stopAt = start + 5000;
     worker->PollLoop(handler.get(), 0, false);
@@ -204,9 +165,11 @@ TEST_F(PollLoopTest, AStopIsSeenWithinAboutASecondWhenIdle) {
 }
 
 TEST_F(PollLoopTest, AStopDuringAPassKeepsTheItemsNotYetSent) {
-    for (int i = 0; i < 3; ++i) handler->Enqueue(true, ITEM_WRITE, Todo());
+    for (int i = 0; i < 3; ++i)
+        handler->Enqueue(true, ITEM_WRITE, Todo());
     worker->onCall = [&](const char* what) {
-        if (std::string(what) == "write") worker->RequestStop();
+        if (std::string(what) == "write")
+            worker->RequestStop();
     };
     RunFor(10000);
     EXPECT_EQ(worker->TimesOf("write").size(), 1u);
@@ -224,7 +187,8 @@ TEST_F(PollLoopTest, OfflineFileNames) {
         {L"team.tasks", L"Remember The Milk-team.ics"},
     };
     for (const auto& c : cases) {
-        worker->SetOfflineFile(tempDir, wxString(RTM_PLUGIN_NAME) + wxT("-") + c.calendar + wxT("-Offline"), true);
+        worker->SetOfflineFile(tempDir, wxString(RTM_PLUGIN_NAME) + wxT("-") + c.calendar + wxT("-Offline"),
+                               true);
         EXPECT_EQ(worker->OfflineFile().GetFullName(), wxString(c.file));
         EXPECT_EQ(worker->OfflineFile().GetPath(), wxFileName::DirName(tempDir).GetPath());
     }
