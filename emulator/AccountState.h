@@ -3,6 +3,8 @@
 // threads and tests may use the state at the same time.
 #pragma once
 
+#include "emulator/TaskStore.h"
+
 #include <map>
 #include <mutex>
 #include <optional>
@@ -51,6 +53,9 @@ class AccountState {
     void SetAutoApprove(bool on);
     bool AutoApprove() const;
 
+    // The lists and task series of every user (thread-safe on its own).
+    TaskStore& Tasks() { return m_Tasks; }
+
   private:
     struct Frob {
         std::string apiKey;
@@ -66,6 +71,7 @@ class AccountState {
     bool m_AutoApprove = false;
     std::map<std::string, Frob> m_Frobs;
     std::map<std::string, Grant> m_Tokens;
+    TaskStore m_Tasks{m_User.id};  // after m_User: its user's account is the default one
 };
 
 }  // namespace rtmemu

@@ -48,6 +48,7 @@ Emulator::Emulator(EmulatorOptions options) : m_Options(std::move(options)) {
     m_State.SetAutoApprove(m_Options.autoApprove);
     RegisterAuthMethods(m_Methods);
     RegisterTestMethods(m_Methods);
+    RegisterTaskMethods(m_Methods);
 }
 
 Emulator::~Emulator() {

@@ -49,5 +49,6 @@ class MethodRegistry {
 // The method groups.
 void RegisterAuthMethods(MethodRegistry& registry);
 void RegisterTestMethods(MethodRegistry& registry);
+void RegisterTaskMethods(MethodRegistry& registry);
 
 }  // namespace rtmemu
