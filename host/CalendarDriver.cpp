@@ -5,6 +5,7 @@
 
 #include <wx/ffile.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -116,9 +117,10 @@ bool CalendarDriver::Delete(const wxString& uid, wxString& error) {
     return queued;
 }
 
-HostContext::WaitResult CalendarDriver::Wait() {
-    const HostContext::WaitResult result =
-        HostContext::Get().WaitForIdle(m_Calendar, m_Mark, QUIET_MILLIS, FIRST_PASS_MILLIS, TIMEOUT_MILLIS);
+HostContext::WaitResult CalendarDriver::Wait(long firstPassMillis) {
+    const long firstPass = firstPassMillis > 0 ? firstPassMillis : FIRST_PASS_MILLIS;
+    const HostContext::WaitResult result = HostContext::Get().WaitForIdle(
+        m_Calendar, m_Mark, QUIET_MILLIS, firstPass, std::max(firstPass, TIMEOUT_MILLIS));
     m_Mark = HostContext::Get().TrayChanges();
     return result;
 }

@@ -19,8 +19,9 @@ class CalendarDriver {
     bool Write(const wxString& file, wxString& error);
     // Hands the to-do with that UID to the handler as deleted by the user.
     bool Delete(const wxString& uid, wxString& error);
-    // Waits until the work handed over since the last wait has been done and the worker is idle.
-    HostContext::WaitResult Wait();
+    // Waits until the work handed over since the last wait has been done and the worker is idle;
+    // `firstPassMillis` (when not 0) is how long a pass may take to begin, e.g. the next poll.
+    HostContext::WaitResult Wait(long firstPassMillis = 0);
     void Disable();
     // Stops the worker and destroys the handler.
     void Destroy();

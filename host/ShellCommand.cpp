@@ -29,7 +29,13 @@ bool RunLine(CalendarDriver& driver, const wxString& line, bool& quit) {
     } else if (word == wxT("delete") && !rest.empty()) {
         ok = driver.Delete(rest, error);
     } else if (word == wxT("wait")) {
-        const HostContext::WaitResult result = driver.Wait();
+        // An optional number of seconds to wait for work to start, such as the next poll.
+        long seconds = 0;
+        if (!rest.empty() && (!rest.ToLong(&seconds) || seconds <= 0)) {
+            std::printf("error: wait takes a number of seconds\n");
+            return false;
+        }
+        const HostContext::WaitResult result = driver.Wait(seconds * 1000);
         std::printf("%s\n", WaitResultText(result));
         ok = result == HostContext::WaitResult::Idle || result == HostContext::WaitResult::Unreachable;
     } else if (word == wxT("list")) {

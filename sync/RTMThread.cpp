@@ -67,15 +67,21 @@ bool CRTMThread::Stop() {
     return true;
 }
 
-CRTMConnection* CRTMThread::GetConnection() {
+CRTMConnection* CRTMThread::GetConnection(uint32_t& failure) {
+    failure = RTM_FAILED;
     if (m_Connection)
         return m_Connection.get();
     auto connection = std::make_unique<CRTMConnection>(m_Handler, m_Settings.get(), m_BypassProxy);
     connection->SetAbortCheck([this] { return StopRequested(); });
     if (!m_Settings->list.empty()) {
         wxString listId;
-        if (connection->FindListId(m_Settings->authToken, m_Settings->list, listId) != RTM_OK)
+        const uint32_t status = connection->FindListId(m_Settings->authToken, m_Settings->list, listId);
+        if (status != RTM_OK) {
+            // An unreachable service is no reason to drop the item: it waits for the retry.
+            if (status == RTM_NO_CONNECTION)
+                failure = RTM_NO_CONNECTION;
             return nullptr;
+        }
         connection->listId = listId;
     }
     m_Connection = std::move(connection);
@@ -100,24 +106,26 @@ uint32_t CRTMThread::EndPass() {
 }
 
 uint32_t CRTMThread::ReadAll(COfflineCalendar* offline, const icaltimetype& lastRead) {
-    CRTMConnection* connection = GetConnection();
+    uint32_t failure;
+    CRTMConnection* connection = GetConnection(failure);
     if (!connection)
-        return RTM_FAILED;
+        return failure;
     return connection->DownloadTasks(m_Settings->authToken, offline, lastRead);
 }
 
 uint32_t CRTMThread::WriteOne(icalcomponent* component, COfflineCalendar* offline) {
-    CRTMConnection* connection = GetConnection();
+    uint32_t failure;
+    CRTMConnection* connection = GetConnection(failure);
     const uint32_t result =
-        connection ? connection->UploadTask(m_Settings->authToken, component, offline) : RTM_FAILED;
+        connection ? connection->UploadTask(m_Settings->authToken, component, offline) : failure;
     Corvane_EventWritten(result == RTM_OK, m_Handler->GetName().wc_str());
     return result;
 }
 
 uint32_t CRTMThread::DeleteOne(icalcomponent* component) {
-    CRTMConnection* connection = GetConnection();
-    const uint32_t result =
-        connection ? connection->DeleteTask(m_Settings->authToken, component) : RTM_FAILED;
+    uint32_t failure;
+    CRTMConnection* connection = GetConnection(failure);
+    const uint32_t result = connection ? connection->DeleteTask(m_Settings->authToken, component) : failure;
     Corvane_EventWritten(result == RTM_OK, m_Handler->GetName().wc_str());
     return result;
 }

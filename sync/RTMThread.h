@@ -34,7 +34,9 @@ class CRTMThread : public wxThread, public CThreadHelper {
 
   protected:
     ExitCode Entry() override;
-    CRTMConnection* GetConnection();
+    // The connection, made on first use; null with the reason (RTM_FAILED, or RTM_NO_CONNECTION
+    // when the list could not be looked up for want of the service) when it cannot be made.
+    CRTMConnection* GetConnection(uint32_t& failure);
 
     CRTMHandler* m_Handler;
     std::unique_ptr<RTMSettings> m_Settings;
