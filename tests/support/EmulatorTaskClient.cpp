@@ -5,6 +5,9 @@
 #include <httplib.h>
 #include <wx/mstream.h>
 
+#include <chrono>
+#include <thread>
+
 std::string AttrOf(const wxXmlNode* node, const char* name) {
     if (!node)
         return std::string();
@@ -50,6 +53,10 @@ void EmulatorTaskTest::SetUp() {
     emulator = std::make_unique<rtmemu::Emulator>();
     std::string error;
     ASSERT_TRUE(emulator->Start(&error)) << error;
+    // A server stopped before its thread is listening would never stop; wait until it listens.
+    for (int i = 0; i < 5000 && !emulator->IsRunning(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(emulator->IsRunning());
     Store().SetClock([this] { return static_cast<rtmemu::Instant>(now.load()); });
     token = GrantToken(rtmemu::Perms::Delete);
 }
