@@ -6,6 +6,7 @@
 #include <wx/datetime.h>
 #include <wx/filename.h>
 #include <wx/time.h>
+#include <wx/utils.h>
 
 #include <unistd.h>
 #include <cstdio>
@@ -73,6 +74,7 @@ int HostContext::Message(const wxString& text, long style, bool returnAtOnce) {
     const char* kind = (style & 0x100) ? "Error" : "Information";
     {
         std::lock_guard<std::mutex> lock(m_Mutex);
+        ++m_Messages;
         std::cerr << "\n--- " << kind << " ---\n" << text.utf8_str().data() << "\n---\n";
         WriteLogLine(LOG_INFO, wxT("Message box: ") + text);
     }
@@ -89,6 +91,7 @@ void HostContext::SetTrayStatus(int status, const wxString& calendar) {
     std::lock_guard<std::mutex> lock(m_Mutex);
     m_TrayStatus[calendar] = status;
     ++m_TrayChanges;
+    m_TrayHistory[calendar].emplace_back(m_TrayChanges, status);
     WriteLogLine(LOG_DEBUG, wxString::Format(wxT("Tray status of %s: %d"), calendar, status));
 }
 
@@ -112,7 +115,87 @@ void HostContext::AddComponent(icalcomponent* component, CCalendarHandler* handl
         store.Remove(uid ? uid : "");
         icalcomponent_free(component);
     } else {
+        auto session = m_SeenInFullRead.find(calendar);
+        const char* uid = icalcomponent_get_uid(component);
+        if (session != m_SeenInFullRead.end() && uid)
+            session->second.insert(uid);
         store.Put(component);
+    }
+}
+
+void HostContext::ShowComponent(const wxString& calendar, icalcomponent* component) {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    Store(calendar).Put(component);
+}
+
+icalcomponent* HostContext::TakeComponent(const wxString& calendar, const std::string& uid) {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    CalendarStore& store = Store(calendar);
+    const icalcomponent* found = store.Find(uid);
+    if (!found)
+        return nullptr;
+    icalcomponent* copy = icalcomponent_new_clone(const_cast<icalcomponent*>(found));
+    store.Remove(uid);
+    return copy;
+}
+
+size_t HostContext::MessageCount() {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return m_Messages;
+}
+
+void HostContext::BeginFullRead(const wxString& calendar) {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_SeenInFullRead[calendar].clear();
+}
+
+void HostContext::EndFullRead(const wxString& calendar, bool succeeded) {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    auto session = m_SeenInFullRead.find(calendar);
+    if (session == m_SeenInFullRead.end())
+        return;
+    if (succeeded) {
+        CalendarStore& store = Store(calendar);
+        for (const icalcomponent* component : store.Components()) {
+            const char* uid = icalcomponent_get_uid(const_cast<icalcomponent*>(component));
+            const std::string key = uid ? uid : "";
+            if (!session->second.count(key))
+                store.Remove(key);
+        }
+    }
+    m_SeenInFullRead.erase(session);
+}
+
+HostContext::WaitResult HostContext::WaitForIdle(const wxString& calendar, unsigned long since,
+                                                 long quietMillis, long firstPassMillis, long timeoutMillis) {
+    const long long started = wxGetLocalTimeMillis().GetValue();
+    unsigned long lastChange = 0;
+    long long lastChangeAt = started;
+    while (true) {
+        const long long now = wxGetLocalTimeMillis().GetValue();
+        bool passEnded = false;
+        int status = 0;
+        {
+            std::lock_guard<std::mutex> lock(m_Mutex);
+            for (const auto& change : m_TrayHistory[calendar]) {
+                if (change.first <= since)
+                    continue;
+                if (change.first > lastChange) {
+                    lastChange = change.first;
+                    lastChangeAt = now;
+                }
+                status = change.second;
+                passEnded = passEnded || change.second != 2;
+            }
+        }
+        if (passEnded && status != 2 && now - lastChangeAt >= quietMillis) {
+            return status == 1 ? WaitResult::Unreachable : WaitResult::Idle;
+        }
+        if (lastChange == 0 && now - started >= firstPassMillis)
+            return WaitResult::NoActivity;
+        if (now - started >= timeoutMillis)
+            return WaitResult::TimedOut;
+        wxMilliSleep(50);
     }
 }
 

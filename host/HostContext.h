@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,21 @@ class HostContext {
     unsigned long EventsWrittenCount();
     unsigned long FailedWrites();
     void SetStartupDelay(double seconds);
+
+    // What the worker has told through the tray since `since` (a TrayChanges() value).
+    enum class WaitResult { Idle, Unreachable, NoActivity, TimedOut };
+    // Waits until a pass has ended after `since` and the tray then stayed quiet for `quietMillis`.
+    WaitResult WaitForIdle(const wxString& calendar, unsigned long since, long quietMillis,
+                           long firstPassMillis, long timeoutMillis);
+
+    // The user's own edits, shown at once (takes ownership), and a to-do taken out by the user.
+    void ShowComponent(const wxString& calendar, icalcomponent* component);
+    icalcomponent* TakeComponent(const wxString& calendar, const std::string& uid);
+    size_t MessageCount();
+
+    // A full read's session: components not handed over again by a successful full read are dropped.
+    void BeginFullRead(const wxString& calendar);
+    void EndFullRead(const wxString& calendar, bool succeeded);
     std::mutex& Mutex() { return m_Mutex; }
 
   private:
@@ -63,8 +79,11 @@ class HostContext {
     std::map<wxString, std::unique_ptr<CalendarStore>> m_Stores;
     std::map<std::string, icaltimezone*> m_Zones;
     std::map<wxString, int> m_TrayStatus;
+    std::map<wxString, std::vector<std::pair<unsigned long, int>>> m_TrayHistory;  // change number, status
+    std::map<wxString, std::set<std::string>> m_SeenInFullRead;
     unsigned long m_TrayChanges = 0;
     unsigned long m_EventsWritten = 0;
     unsigned long m_FailedWrites = 0;
+    size_t m_Messages = 0;
     long long m_StartupDelayEnd = 0;
 };

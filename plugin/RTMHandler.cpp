@@ -3,6 +3,7 @@
 #include "plugin/ConfigGroup.h"
 #include "plugin/HostApi.h"
 #include "rtm/RTMConnection.h"
+#include "sync/RTMThread.h"
 
 const wchar_t* const RTM_PLUGIN_NAME = L"Remember The Milk";
 
@@ -19,6 +20,7 @@ CRTMHandler::CRTMHandler(wxConfigBase* config, const wxString& name, const wxStr
 }
 
 CRTMHandler::~CRTMHandler() {
+    StopWorker();
     for (int i = 0; i < ROW_COUNT; ++i) {
         delete m_Rows[i];
         m_Rows[i] = nullptr;
@@ -33,22 +35,53 @@ CCalendarHandler* CRTMHandler::Clone() {
     return copy;
 }
 
-void CRTMHandler::Start(void* argument) {
-    CPluginHandler::Start(argument);
-}
-
-void CRTMHandler::SetEnabled(bool enable) {
-    CPluginHandler::SetEnabled(enable);
-}
-
-void CRTMHandler::RunAuthorisation(void*) {
+bool CRTMHandler::Authorise() {
     // The handler's own proxy password is still in the host's encoded form; the connection needs
     // it in clear, as the worker's does.
     RTMSettings settings = m_Settings.DeepCopy();
     if (!settings.network.proxyPassword.empty())
         Corvane_Decode(settings.network.proxyPassword, wxT("Proxy"));
     CRTMConnection connection(this, &settings, false);
-    connection.Authorise();
+    return connection.Authorise();
+}
+
+void CRTMHandler::Start(void*) {
+    if (!m_Enabled || m_Thread)
+        return;
+    if (!Authorise() && !m_Settings.keepOfflineCopy)
+        return;
+    ReadAuthToken();
+    auto* thread = new CRTMThread(this, std::make_unique<RTMSettings>(m_Settings.DeepCopy()));
+    thread->Create();
+    const wxThreadError error = thread->Run();
+    if (error != wxTHREAD_NO_ERROR) {
+        LogFormat(LOG_ERROR, wxT("Unable to start the RTM thread (%i)"), static_cast<int>(error));
+        delete thread;
+        return;
+    }
+    m_Thread = thread;
+}
+
+void CRTMHandler::SetEnabled(bool enable) {
+    m_Enabled = enable;
+    if (enable)
+        return;
+    StopWorker();
+    Corvane_SetTrayStatus(TRAY_IDLE, m_Name.wc_str());
+}
+
+void CRTMHandler::StopWorker() {
+    if (!m_Thread)
+        return;
+    // A worker that ended by itself is joined; a killed one cannot be.
+    if (m_Thread->Stop())
+        m_Thread->Wait();
+    delete m_Thread;
+    m_Thread = nullptr;
+}
+
+void CRTMHandler::RunAuthorisation(void*) {
+    Authorise();
 }
 
 void CRTMHandler::ReadSettings() {

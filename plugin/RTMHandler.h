@@ -39,8 +39,13 @@ class CRTMHandler : public CPluginHandler {
     void WriteSettings();
     // Re-reads the token from the settings section (after an authorisation run).
     void ReadAuthToken();
+    // Stops and destroys the worker, if one runs.
+    void StopWorker();
+    bool HasWorker() const { return m_Thread != nullptr; }
 
   protected:
+    // One authorisation exchange on a connection of its own; false when it failed.
+    bool Authorise();
     void LogFormatted(int level, const wxString& text) const;
 
     static const int ROW_COUNT = 4;

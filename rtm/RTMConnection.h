@@ -6,6 +6,7 @@
 #include "rtm/ResultCodes.h"
 
 #include <curl/curl.h>
+#include <libical/ical.h>
 #include <wx/buffer.h>
 #include <wx/string.h>
 #include <wx/xml/xml.h>
@@ -14,6 +15,7 @@
 #include <functional>
 #include <map>
 
+class COfflineCalendar;
 class CRTMHandler;
 struct RTMSettings;
 
@@ -57,6 +59,12 @@ class CRTMConnection {
     // Authorisation: checks the stored token, or obtains a new one through the browser.
     bool Authorise();
 
+    // Work on the task lists (download, upload, deletion).
+    uint32_t FindListId(const wxString& token, const wxString& listName, wxString& listIdOut);
+    uint32_t DownloadTasks(const wxString& token, COfflineCalendar* offline, const icaltimetype& lastRead);
+    uint32_t UploadTask(const wxString& token, const icalcomponent* todo, COfflineCalendar* offline);
+    uint32_t DeleteTask(const wxString& token, const icalcomponent* todo);
+
     bool BypassesProxy() const { return bypassProxy; }
     CRTMHandler* Handler() const { return handler; }
     wxString listId;
@@ -66,6 +74,11 @@ class CRTMConnection {
     bool SuppressErrors() const;
     // The handler-prefixed log, or the host's log when the connection has no handler.
     void LogLine(int level, const wxString& text) const;
+    // A new timeline; empty (reported) when the reply held none.
+    uint32_t CreateTimeline(const wxString& token, wxString& timeline);
+    // Gives the series of an upload's last reply to the host and the offline store.
+    uint32_t ReadBack(uint32_t status, const wxString& method, const wxString& reply,
+                      const icalcomponent* todo, COfflineCalendar* offline);
     uint32_t CallAuthMethod(const wxString& method, const wxString& argName, const wxString& argValue,
                             wxString& reply);
 

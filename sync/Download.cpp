@@ -1,0 +1,179 @@
+// The task download: the configured list found by name, and the tasks read from the service,
+// merged with the offline copy and handed to the host.
+#include "convert/ServiceTime.h"
+#include "convert/TaskSeries.h"
+#include "plugin/HostApi.h"
+#include "plugin/RTMHandler.h"
+#include "rtm/RTMConnection.h"
+#include "rtm/ServiceAddress.h"
+#include "sync/ComponentMap.h"
+#include "sync/OfflineCalendar.h"
+
+#include <wx/ffile.h>
+
+#include <ctime>
+
+namespace {
+bool IsNamed(const wxXmlNode* node, const wchar_t* name) {
+    return node->GetType() == wxXML_ELEMENT_NODE && node->GetName().IsSameAs(name, false);
+}
+
+wxString Attribute(const wxXmlNode* node, const wchar_t* name) {
+    return node->GetAttribute(name, wxString());
+}
+
+bool IsKnownTime(const icaltimetype& time) {
+    return !icaltime_is_null_time(time) && icaltime_is_valid_time(time);
+}
+
+struct DownloadedTasks {
+    ComponentMap online;
+    ComponentList deleted;
+    int32_t count = 0;
+};
+
+void AddSeries(const wxXmlNode* series, const wxString& listId, const CRTMHandler* handler,
+               DownloadedTasks& into) {
+    icalcomponent* todo = ConvertTaskSeries(series, listId, handler);
+    if (!todo)
+        return;
+    ++into.count;
+    const wxString uid = ComponentUid(todo);
+    if (uid.empty()) {
+        icalcomponent_free(todo);
+        return;
+    }
+    into.online.Store(uid, todo);
+}
+
+void AddDeleted(const wxXmlNode* deleted, const wxString& listId, const CRTMHandler* handler,
+                DownloadedTasks& into) {
+    for (const wxXmlNode* series = deleted->GetChildren(); series; series = series->GetNext()) {
+        if (!IsNamed(series, L"taskseries"))
+            continue;
+        if (icalcomponent* todo = ConvertTaskSeries(series, listId, handler))
+            into.deleted.emplace_back(todo);
+    }
+}
+
+// Reads the elements under "rsp"; false when there was none.
+bool ReadTaskLists(const wxXmlNode* first, const CRTMHandler* handler, DownloadedTasks& into) {
+    bool sawElement = false;
+    for (const wxXmlNode* node = first; node; node = node->GetNext()) {
+        if (node->GetType() != wxXML_ELEMENT_NODE)
+            continue;
+        sawElement = true;
+        if (!IsNamed(node, L"tasks"))
+            continue;
+        for (const wxXmlNode* list = node->GetChildren(); list; list = list->GetNext()) {
+            if (!IsNamed(list, L"list"))
+                continue;
+            const wxString listId = Attribute(list, L"id");
+            for (const wxXmlNode* child = list->GetChildren(); child; child = child->GetNext()) {
+                if (IsNamed(child, L"taskseries")) {
+                    AddSeries(child, listId, handler, into);
+                } else if (IsNamed(child, L"deleted")) {
+                    AddDeleted(child, listId, handler, into);
+                }
+            }
+        }
+    }
+    return sawElement;
+}
+
+void WriteDump(const RTMSettings& settings, const wxString& reply) {
+    const wxString path = wxFileName(settings.dataDir.GetPath(), wxT("RTMDump.xml")).GetFullPath();
+    wxFFile dump(path, wxT("wb"));
+    if (!dump.IsOpened())
+        return;
+    const wxScopedCharBuffer utf8 = reply.utf8_str();
+    dump.Write(utf8.data(), utf8.length());
+}
+}  // namespace
+
+uint32_t CRTMConnection::FindListId(const wxString& token, const wxString& listName, wxString& listIdOut) {
+    RTMParams params;
+    params[wxT("api_key")] = RTM_API_KEY;
+    params[wxT("auth_token")] = token;
+    params[wxT("method")] = wxT("rtm.lists.getList");
+    wxString reply;
+    const uint32_t status = CallMethod(params, reply);
+
+    wxString available;
+    for (const wxXmlNode* node = ParseReply(status, wxT("rtm.lists.getList"), reply); node;
+         node = node->GetNext()) {
+        if (!IsNamed(node, L"lists"))
+            continue;
+        for (const wxXmlNode* list = node->GetChildren(); list; list = list->GetNext()) {
+            if (!IsNamed(list, L"list"))
+                continue;
+            const wxString name = Attribute(list, L"name");
+            if (name.IsSameAs(listName, false)) {
+                listIdOut = Attribute(list, L"id");
+                return status;
+            }
+            available += name + wxT("\n");
+        }
+    }
+    if (listName.empty() || available.empty())
+        return status;
+
+    const wxString text =
+        Translate(wxT("Unable to find the Remember The Milk task list!")) + wxT("\n") +
+        wxString::Format(Translate(wxT("The list \"%s\" could not be found. Available lists are:")),
+                         listName) +
+        wxT("\n\n") + available + wxT("\n") +
+        Translate(wxT("Please write the name exactly like it is in the above list."));
+    Corvane_Message(text.wc_str(), MSG_STYLE_INFO, true);
+    return RTM_FAILED;
+}
+
+uint32_t CRTMConnection::DownloadTasks(const wxString& token, COfflineCalendar* offline,
+                                       const icaltimetype& lastRead) {
+    const bool incremental = IsKnownTime(lastRead);
+    RTMParams params;
+    params[wxT("api_key")] = RTM_API_KEY;
+    params[wxT("auth_token")] = token;
+    params[wxT("method")] = wxT("rtm.tasks.getList");
+    if (!listId.empty())
+        params[wxT("list_id")] = listId;
+    if (incremental) {
+        params[wxT("last_sync")] = FormatServiceTime(lastRead);
+    } else {
+        params[wxT("filter")] = wxT("status:incomplete");
+    }
+    wxString reply;
+    const uint32_t status = CallMethod(params, reply);
+    if (Corvane_GetLogLevel() & LOG_DEBUG)
+        WriteDump(*settings, reply);
+
+    DownloadedTasks tasks;
+    const wxXmlNode* first = ParseReply(status, wxT("rtm.tasks.getList"), reply);
+    const bool sawElement = ReadTaskLists(first, handler, tasks);
+
+    if (offline && sawElement) {
+        std::vector<icalcomponent*> deleted;
+        for (const IcalComponentPtr& todo : tasks.deleted)
+            deleted.push_back(todo.get());
+        offline->Merge(tasks.online, deleted, incremental, settings->lastSync);
+        offline->Save(true);
+        for (const IcalComponentPtr& todo : offline->ToUpload()) {
+            handler->Enqueue(true, ITEM_WRITE, icalcomponent_new_clone(todo.get()));
+        }
+        for (const IcalComponentPtr& todo : offline->ToRemove()) {
+            Corvane_AddComponent(icalcomponent_new_clone(todo.get()), handler, 0x8006);
+        }
+        settings->lastSync = static_cast<int32_t>(std::time(nullptr));
+        const wxString group = handler->GetSection() + wxT("/") + handler->GetName();
+        Corvane_WriteSetting(group.wc_str(), L"LastSync",
+                             wxString::Format(wxT("%i"), settings->lastSync).wc_str());
+        handler->LogFormat(LOG_DEBUG, wxT("Online and offline synced on %i"), settings->lastSync);
+    }
+
+    for (IcalComponentPtr& todo : tasks.online.TakeAll())
+        Corvane_AddComponent(todo.release(), handler, 0);
+    for (IcalComponentPtr& todo : tasks.deleted)
+        Corvane_AddComponent(todo.release(), handler, 0x8004);
+    handler->LogFormat(LOG_INFO, wxT("Read %i tasks from calendar: %s"), tasks.count, handler->GetName());
+    return status;
+}

@@ -1,0 +1,46 @@
+// The worker thread of one running calendar: the poll loop on a joinable wxThread, and the five
+// operations done through the web-service client it creates on first use.
+#pragma once
+
+#include "plugin/Settings.h"
+#include "sync/ThreadHelper.h"
+
+#include <wx/thread.h>
+
+#include <memory>
+
+class CRTMConnection;
+class CRTMHandler;
+
+class CRTMThread : public wxThread, public CThreadHelper {
+  public:
+    // `settings` is the worker's own copy; the proxy password in it is decoded here.
+    CRTMThread(CRTMHandler* handler, std::unique_ptr<RTMSettings> settings);
+    ~CRTMThread() override;
+
+    uint32_t BeginPass(COfflineCalendar* offline) override;
+    uint32_t EndPass() override;
+    uint32_t ReadAll(COfflineCalendar* offline, const icaltimetype& lastRead) override;
+    uint32_t WriteOne(icalcomponent* component, COfflineCalendar* offline) override;
+    uint32_t DeleteOne(icalcomponent* component) override;
+
+    // Asks the loop to end (aborting a transfer in progress), waits for it, and kills the thread
+    // only when it does not end in time. True when the thread ended by itself.
+    bool Stop();
+
+    const RTMSettings& Settings() const { return *m_Settings; }
+    // Stop waits, shortened by tests.
+    void SetStopWaits(long loopMillis, long killMillis);
+
+  protected:
+    ExitCode Entry() override;
+    // The connection, made on first use; null with the reason (RTM_FAILED, or RTM_NO_CONNECTION
+    // when the list could not be looked up for want of the service) when it cannot be made.
+    CRTMConnection* GetConnection(uint32_t& failure);
+
+    CRTMHandler* m_Handler;
+    std::unique_ptr<RTMSettings> m_Settings;
+    std::unique_ptr<CRTMConnection> m_Connection;
+    long m_LoopWaitMillis = 5000;
+    long m_KillWaitMillis = 5000;
+};

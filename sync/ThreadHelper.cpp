@@ -1,0 +1,220 @@
+#include "sync/ThreadHelper.h"
+
+#include "plugin/HostApi.h"
+#include "plugin/RTMHandler.h"
+#include "rtm/ResultCodes.h"
+#include "sync/OfflineCalendar.h"
+
+#include <algorithm>
+#include <memory>
+
+wxCriticalSection CThreadHelper::s_SyncLock;
+
+namespace {
+// Holds the process-wide sync lock for one pass unless concurrent passes are allowed; released
+// however the pass ends, even when a killed thread unwinds.
+class SyncPassLock {
+  public:
+    SyncPassLock(wxCriticalSection& lock, bool take) : m_Lock(take ? &lock : nullptr) {
+        if (m_Lock)
+            m_Lock->Enter();
+    }
+    ~SyncPassLock() {
+        if (m_Lock)
+            m_Lock->Leave();
+    }
+    SyncPassLock(const SyncPassLock&) = delete;
+    SyncPassLock& operator=(const SyncPassLock&) = delete;
+
+  private:
+    wxCriticalSection* m_Lock;
+};
+
+const int64_t SUSPEND_GAP = 30000;
+const int64_t SUSPEND_WAIT = 5000;
+const int64_t RETRY_DELAY = 60000;
+const int64_t LOOP_SLEEP = 1000;
+const int64_t STARTUP_SLEEP = 100;
+const int64_t STOP_CHECK_SLICE = 100;
+}  // namespace
+
+CThreadHelper::CThreadHelper()
+    : m_StopRequested(false),
+      m_DoneCondition(m_DoneMutex),
+      m_BypassProxy(false),
+      m_FallBackToDirect(false),
+      m_KeepOfflineCopy(false),
+      m_SkipCompleted(false),
+      m_ConcurrentSync(false),
+      m_Clock(&WorkerClock::Real()) {}
+
+CThreadHelper::~CThreadHelper() = default;
+
+void CThreadHelper::SetOfflineFile(const wxString& directory, const wxString& name, bool keep) {
+    wxString safe(name);
+    for (const wxChar bad : wxString(wxT("\\/:*?\"<>|")))
+        safe.Replace(wxString(bad), wxT("_"));
+    m_OfflineFile = wxFileName(safe);
+    m_OfflineFile.MakeAbsolute(directory);
+    m_OfflineFile.SetExt(wxT("ics"));
+    m_KeepOfflineCopy = keep;
+    if (!keep && m_OfflineFile.FileExists())
+        wxRemoveFile(m_OfflineFile.GetFullPath());
+}
+
+bool CThreadHelper::StopRequested() {
+    wxCriticalSectionLocker lock(m_StopLock);
+    return m_StopRequested;
+}
+
+void CThreadHelper::RequestStop() {
+    wxCriticalSectionLocker lock(m_StopLock);
+    m_StopRequested = true;
+}
+
+uint32_t CThreadHelper::PollLoop(CRTMHandler* handler, int32_t pollMinutes, bool fallBackToDirect) {
+    LoopState state;
+    // Minutes in 64 bits: any frequency the settings hold gives a sensible interval.
+    state.pollInterval = pollMinutes > 0 ? static_cast<int64_t>(pollMinutes) * 60000 : 0;
+    state.nextPoll = m_Clock->NowMillis() + state.pollInterval;
+    m_FallBackToDirect = fallBackToDirect;
+
+    {
+        std::unique_ptr<COfflineCalendar> offline;
+        if (m_KeepOfflineCopy)
+            offline = std::make_unique<COfflineCalendar>(m_OfflineFile);
+
+        int64_t lastCheck = m_Clock->NowMillis();
+        bool stop = false;
+        while (!stop) {
+            stop = StopRequested();
+            ApplyOfflineQueue(handler, offline.get());
+            PauseUnlessStopped(LOOP_SLEEP);
+            if (m_Clock->NowMillis() - lastCheck > SUSPEND_GAP) {
+                handler->Log(LOG_TRACE,
+                             wxT("30 secs has passed since the last time check which possibly means that the "
+                                 "computer was suspended. Wait for 5 secs before continue."));
+                PauseUnlessStopped(SUSPEND_WAIT);
+            }
+            lastCheck = m_Clock->NowMillis();
+            while (!Corvane_HasStartupDelayPassed() && !stop) {
+                stop = StopRequested();
+                m_Clock->Sleep(STARTUP_SLEEP);
+                ApplyOfflineQueue(handler, offline.get());
+            }
+            if (state.retryPending && m_Clock->NowMillis() < state.nextPoll)
+                continue;
+            state.retryPending = false;
+            if (state.pollInterval > 0 && m_Clock->NowMillis() > state.nextPoll) {
+                state.nextPoll = m_Clock->NowMillis() + state.pollInterval;
+                if (!handler->IsQueued(true, ITEM_READ))
+                    handler->Enqueue(true, ITEM_READ, nullptr);
+            }
+            ApplyOfflineQueue(handler, offline.get());
+            if (stop || handler->QueueCount(true) == 0)
+                continue;
+            SyncPass(handler, offline.get(), state);
+        }
+        // Destroying the offline calendar saves it.
+    }
+    SignalDone();
+    return 0;
+}
+
+void CThreadHelper::PauseUnlessStopped(int64_t millis) {
+    // In slices, so that a stop request ends the wait: a stopping worker ends within about a second.
+    const int64_t end = m_Clock->NowMillis() + millis;
+    for (int64_t left = millis; left > 0 && !StopRequested(); left = end - m_Clock->NowMillis()) {
+        m_Clock->Sleep(std::min(left, STOP_CHECK_SLICE));
+    }
+}
+
+void CThreadHelper::SignalDone() {
+    wxMutexLocker lock(m_DoneMutex);
+    m_DoneCondition.Broadcast();
+}
+
+void CThreadHelper::ApplyOfflineQueue(CRTMHandler* handler, COfflineCalendar* offline) {
+    if (!offline)
+        return;
+    if (!StopRequested()) {
+        while (std::unique_ptr<QueueItem> item = handler->Dequeue(false)) {
+            if (StopRequested()) {
+                // Not applied: back to the front, so the next worker stores it.
+                handler->Requeue(false, std::move(item));
+                break;
+            }
+            switch (item->kind) {
+                case ITEM_READ:
+                    offline->PublishAll(handler);
+                    break;
+                case ITEM_WRITE:
+                    offline->StoreComponent(item->component);
+                    break;
+                case ITEM_DELETE:
+                    offline->RemoveComponent(item->component);
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+    offline->Save(m_SkipCompleted);
+}
+
+uint32_t CThreadHelper::RunItem(CRTMHandler* handler, COfflineCalendar* offline, uint32_t kind,
+                                icalcomponent* component) {
+    switch (kind) {
+        case ITEM_READ: {
+            const icaltimetype start = icaltime_current_time_with_zone(icaltimezone_get_utc_timezone());
+            const uint32_t result = ReadAll(offline, handler->GetLastRead());
+            // A refresh asked for during the download keeps the next one full.
+            if (result == RTM_OK)
+                handler->CompleteRead(start);
+            return result;
+        }
+        case ITEM_WRITE:
+            return WriteOne(component, offline);
+        case ITEM_DELETE:
+            return DeleteOne(component);
+        default:
+            return RTM_FAILED;
+    }
+}
+
+void CThreadHelper::SyncPass(CRTMHandler* handler, COfflineCalendar* offline, LoopState& state) {
+    Corvane_SetTrayStatus(TRAY_SYNCING, handler->GetName().wc_str());
+    uint32_t result = RTM_FAILED;
+    {
+        SyncPassLock lock(s_SyncLock, !m_ConcurrentSync);
+        BeginPass(offline);
+        result = RunQueue(handler, offline, state);
+        EndPass();
+    }
+    Corvane_SetTrayStatus(result == RTM_NO_CONNECTION ? TRAY_FAILED : TRAY_IDLE, handler->GetName().wc_str());
+}
+
+uint32_t CThreadHelper::RunQueue(CRTMHandler* handler, COfflineCalendar* offline, LoopState& state) {
+    uint32_t result = RTM_FAILED;
+    std::unique_ptr<QueueItem> item = handler->Dequeue(true);
+    while (item) {
+        result = RTM_FAILED;
+        if (StopRequested()) {
+            // A change not yet sent waits for the next worker instead of being dropped.
+            handler->Requeue(true, std::move(item));
+            break;
+        }
+        result = RunItem(handler, offline, item->kind, item->component);
+        if (result == RTM_NO_CONNECTION) {
+            handler->Requeue(true, std::move(item));
+            m_BypassProxy = !m_BypassProxy;
+            const int64_t now = m_Clock->NowMillis();
+            state.nextPoll = (m_BypassProxy && m_FallBackToDirect) ? now : now + RETRY_DELAY;
+            handler->ResetLastRead();
+            state.retryPending = true;
+            break;
+        }
+        item = handler->Dequeue(true);
+    }
+    return result;
+}

@@ -1,0 +1,15 @@
+// Time as the worker sees it: the local wall clock in milliseconds and a sleep. Tests replace it so
+// that poll intervals, retries and stop waits run without waiting.
+#pragma once
+
+#include <cstdint>
+
+class WorkerClock {
+  public:
+    virtual ~WorkerClock() = default;
+    virtual int64_t NowMillis() = 0;
+    virtual void Sleep(int64_t millis) = 0;
+
+    // The real clock (wxGetLocalTimeMillis and wxMilliSleep).
+    static WorkerClock& Real();
+};

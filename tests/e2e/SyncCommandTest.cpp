@@ -1,0 +1,155 @@
+// `sync`, `list`, `export` and `shell` on the built module against the emulator.
+#include "tests/support/HostFixture.h"
+
+#include <wx/stopwatch.h>
+#include <wx/utils.h>
+
+namespace {
+const char* const SEED = R"(<account>
+  <lists>
+    <list id="21" name="Work">
+      <taskseries id="31" name="Quarterly report" modified="2026-12-01T09:00:00Z">
+        <tags><tag>finance</tag></tags>
+        <task id="41" due="2026-12-11T15:00:00Z" has_due_time="1" priority="1"/></taskseries>
+      <taskseries id="32" name="Renew licences" modified="2026-11-25T16:30:00Z">
+        <task id="42" completed="2026-11-25T16:30:00Z"/></taskseries>
+    </list>
+    <list id="22" name="Errands">
+      <taskseries id="33" name="Buy milk" modified="2026-12-01T09:00:00Z"><task id="43" due="2026-12-07"/></taskseries>
+    </list>
+    <list id="23" name="Personal">
+      <taskseries id="34" name="Call mum" modified="2026-12-01T09:00:00Z"><task id="44"/></taskseries>
+    </list>
+  </lists>
+</account>)";
+
+class SyncCommandTest : public HostFixture {
+  protected:
+    void SetUp() override {
+        HostFixture::SetUp();
+        std::string error;
+        ASSERT_TRUE(emulator->State().Tasks().LoadSeedText(SEED, &error)) << error;
+    }
+};
+}  // namespace
+
+TEST_F(SyncCommandTest, SyncShowsExactlyTheListsIncompleteTasks) {
+    SetUpCalendar("Work", {"--list", "Work"});
+    CommandResult r = Host({"sync", "Work"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(
+        r.out.find("[ ] Quarterly report  (due 2026-12-11 15:00 UTC, priority 1, tags: finance)  uid 21:31"),
+        std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("Renew licences"), std::string::npos);
+    EXPECT_EQ(r.out.find("Buy milk"), std::string::npos);
+    EXPECT_NE(r.out.find("1 task in Work"), std::string::npos);
+
+    CommandResult list = Host({"list", "Work"});
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_EQ(list.out, r.out);
+}
+
+TEST_F(SyncCommandTest, AnEmptyListNameReadsAllLists) {
+    SetUpCalendar("Everything", {"--list", ""});
+    CommandResult r = Host({"sync", "Everything"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(CountLines(r.out, "uid 2"), 3u) << r.out;
+    EXPECT_NE(r.out.find("uid 22:33"), std::string::npos);
+    EXPECT_NE(r.out.find("uid 23:34"), std::string::npos);
+
+    CommandResult exported = Host({"export", "Everything", dataDir + "/out.ics"});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err;
+    const std::string ics = ReadData("out.ics");
+    EXPECT_EQ(ics.rfind("BEGIN:VCALENDAR", 0), 0u);
+    EXPECT_EQ(CountLines(ics, "BEGIN:VTODO"), 3u);
+}
+
+TEST_F(SyncCommandTest, WithTheServiceDownTheOfflineCopyIsShown) {
+    SetUpCalendar("Work", {"--list", "Work", "--offline", "on"});
+    ASSERT_EQ(Host({"sync", "Work"}).exitCode, 0);
+    ASSERT_NE(ReadData("Remember The Milk-Work-Offline.ics").find("Quarterly report"), std::string::npos);
+
+    emulator->Stop();
+    RemoveData("Work.ics");  // what the host showed before: the tasks must come from the offline file
+    CommandResult r = Host({"sync", "Work"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("Quarterly report"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("the service could not be reached"), std::string::npos) << r.err << r.out;
+}
+
+TEST_F(SyncCommandTest, AnUnknownListIsReportedWithTheAvailableOnes) {
+    SetUpCalendar("Work", {"--list", "Holidays"});
+    CommandResult r = Host({"sync", "Work"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("The list \"Holidays\" could not be found. Available lists are:"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("Errands"), std::string::npos);
+}
+
+TEST_F(SyncCommandTest, UnknownCalendarsAreRefused) {
+    for (const char* command : {"sync", "list", "shell"}) {
+        CommandResult r = Host({command, "Nowhere"});
+        EXPECT_EQ(r.exitCode, 1) << command;
+        EXPECT_NE(r.err.find("unknown calendar \"Nowhere\""), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(SyncCommandTest, TheShellStopsAStalledCallWithinASecondAndLosesNothing) {
+    SetUpCalendar("Work", {"--list", "Work"});
+    auto shell = Shell("Work");
+    shell->WriteLine("start");
+    shell->WriteLine("refresh");
+    shell->WriteLine("wait");
+    ASSERT_TRUE(shell->ReadUntil("idle", 30000)) << shell->Output() << shell->Errors();
+
+    emulator->InjectFault(rtmemu::Fault::StallFor(60000));
+    shell->WriteLine("refresh");
+    // The request reaches the emulator and stalls there.
+    wxStopWatch waiting;
+    while (emulator->CountCalls("rtm.tasks.getList") < 2 && waiting.Time() < 10000)
+        wxMilliSleep(50);
+    wxMilliSleep(300);
+    shell->WriteLine("disable");
+    shell->WriteLine("list");
+    wxStopWatch stopping;
+    ASSERT_TRUE(shell->ReadUntil("task in Work", 10000)) << shell->Output();
+    EXPECT_LT(stopping.Time(), 2000);
+
+    // The interrupted read is still queued: the next worker does it.
+    emulator->ClearFaults();
+    shell->WriteLine("start");
+    shell->WriteLine("wait");
+    ASSERT_TRUE(shell->ReadUntil("idle", 30000)) << shell->Output();
+    EXPECT_EQ(emulator->CountCalls("rtm.tasks.getList"), 3u);
+    shell->WriteLine("quit");
+    EXPECT_EQ(shell->Finish(), 0) << shell->Errors();
+}
+
+// Takes a minute of real time: the shortest poll frequency.
+TEST_F(SyncCommandTest, SlowChangesOnTheServiceReachTheShellAtTheNextPoll) {
+    SetUpCalendar("All", {"--list", "", "--poll", "1"});
+    auto shell = Shell("All");
+    shell->WriteLine("start");
+    shell->WriteLine("refresh");
+    shell->WriteLine("wait");
+    ASSERT_TRUE(shell->ReadUntil("idle", 30000)) << shell->Output() << shell->Errors();
+    shell->WriteLine("list");
+    ASSERT_TRUE(shell->ReadUntil("3 tasks in All", 5000)) << shell->Output();
+
+    emulator->State().Tasks().RenameSeries("31", "Annual report");
+    emulator->State().Tasks().DeleteSeries("34");
+    shell->WriteLine("wait 90");
+    ASSERT_TRUE(shell->ReadUntil("idle", 100000)) << shell->Output() << shell->Errors();
+    shell->WriteLine("list");
+    ASSERT_TRUE(shell->ReadUntil("2 tasks in All", 5000)) << shell->Output();
+    EXPECT_NE(shell->Output().find("Annual report"), std::string::npos);
+    // The poll asked only for what changed.
+    bool incremental = false;
+    for (const auto& request : emulator->Requests())
+        if (request.method == "rtm.tasks.getList" && request.params.count("last_sync"))
+            incremental = true;
+    EXPECT_TRUE(incremental);
+    shell->WriteLine("quit");
+    EXPECT_EQ(shell->Finish(), 0) << shell->Errors();
+}

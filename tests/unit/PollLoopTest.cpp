@@ -1,0 +1,205 @@
+// The worker's poll loop on a fake clock: polling, retries, suspend detection, start-up delay, stop.
+#include "plugin/RTMHandler.h"
+#include "rtm/ResultCodes.h"
+#include "sync/ThreadHelper.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakeHost.h"
+#include "tests/support/ScriptedWorker.h"
+
+#include <wx/ffile.h>
+#include <wx/memconf.h>
+
+#include <functional>
+#include <vector>
+
+namespace {
+icalcomponent* Todo() {
+    icalcomponent* todo = icalcomponent_new_vtodo();
+    icalcomponent_set_uid(todo, "1:2");
+    return todo;
+}
+
+class PollLoopTest : public FakeHostTest {
+  protected:
+    void SetUp() override {
+        FakeHostTest::SetUp();
+        handler = std::make_unique<CRTMHandler>(&config, wxT("Work"), RTM_PLUGIN_NAME);
+        worker = std::make_unique<ScriptedWorker>(clock);
+        start = clock.now;
+    }
+    // Runs the loop until the fake clock has advanced by `millis`.
+    void RunFor(int64_t millis, int32_t pollMinutes = 0, bool fallBack = false) {
+        const int64_t end = clock.now + millis;
+        clock.onSleep = [&, end](int64_t) {
+            if (clock.now >= end)
+                worker->RequestStop();
+        };
+        worker->PollLoop(handler.get(), pollMinutes, fallBack);
+    }
+    wxMemoryConfig config;
+    FakeClock clock;
+    std::unique_ptr<CRTMHandler> handler;
+    std::unique_ptr<ScriptedWorker> worker;
+    int64_t start = 0;
+};
+}  // namespace
+
+TEST_F(PollLoopTest, WithoutPollingOnlyTheHostsItemsAreWorkedAndWithinASecond) {
+    handler->Enqueue(true, ITEM_WRITE, Todo());
+    RunFor(3 * 3600 * 1000);
+    ASSERT_EQ(worker->TimesOf("write").size(), 1u);
+    EXPECT_LE(worker->TimesOf("write")[0] - start, 1000);
+    EXPECT_TRUE(worker->TimesOf("read").empty());
+}
+
+TEST_F(PollLoopTest, PollingQueuesAReadEveryIntervalAfterTheStart) {
+    RunFor(46 * 60 * 1000, 15);
+    const std::vector<int64_t> reads = worker->TimesOf("read");
+    ASSERT_EQ(reads.size(), 3u);
+    // The first one interval after the start, each later one an interval after the previous.
+    int64_t previous = start;
+    for (int64_t read : reads) {
+        EXPECT_GT(read - previous, 15 * 60 * 1000);
+        EXPECT_LE(read - previous, 15 * 60 * 1000 + 1000);
+        previous = read;
+    }
+}
+
+TEST_F(PollLoopTest, NoSecondReadIsQueuedWhileOneWaits) {
+    worker->readResult = [] { return RTM_NO_CONNECTION; };
+    RunFor(10 * 60 * 1000, 1);
+    EXPECT_EQ(handler->QueueCount(true), 1u);
+    EXPECT_TRUE(handler->IsQueued(true, ITEM_READ));
+}
+
+TEST_F(PollLoopTest, UnreachableServiceRetriesAMinuteLaterWithoutFallBack) {
+    worker->writeResult = [] { return RTM_NO_CONNECTION; };
+    handler->Enqueue(true, ITEM_WRITE, Todo());
+    RunFor(200 * 1000);
+    const std::vector<int64_t> writes = worker->TimesOf("write");
+    ASSERT_EQ(writes.size(), 4u);
+    for (size_t i = 1; i < writes.size(); ++i) {
+        EXPECT_GE(writes[i] - writes[i - 1], 60000);
+        EXPECT_LE(writes[i] - writes[i - 1], 61000);
+    }
+    // Nothing is dropped, and the tray tells that the service was unreachable.
+    EXPECT_EQ(handler->QueueCount(true), 1u);
+    EXPECT_EQ(host().trayStatuses.back().first, TRAY_FAILED);
+}
+
+TEST_F(PollLoopTest, WithFallBackTheFirstRetryComesAtOnceThenAMinuteLaterAlternating) {
+    worker->writeResult = [] { return RTM_NO_CONNECTION; };
+    handler->Enqueue(true, ITEM_WRITE, Todo());
+    RunFor(130 * 1000, 0, true);
+    const std::vector<int64_t> writes = worker->TimesOf("write");
+    ASSERT_GE(writes.size(), 4u);
+    EXPECT_LE(writes[1] - writes[0], 1000);
+    EXPECT_GE(writes[2] - writes[1], 60000);
+    EXPECT_LE(writes[3] - writes[2], 1000);
+}
+
+TEST_F(PollLoopTest, AnUnreachableServiceMakesTheNextDownloadFull) {
+    handler->SetLastRead(icaltime_from_string("20240101T000000Z"));
+    int reads = 0;
+    worker->readResult = [&] { return ++reads == 1 ? RTM_NO_CONNECTION : RTM_OK; };
+    handler->Enqueue(true, ITEM_READ, nullptr);
+    RunFor(70 * 1000);
+    ASSERT_EQ(worker->readWasFull.size(), 2u);
+    EXPECT_FALSE(worker->readWasFull[0]);
+    EXPECT_TRUE(worker->readWasFull[1]);
+    EXPECT_FALSE(icaltime_is_null_time(handler->GetLastRead())) << "a successful read sets the time";
+}
+
+TEST_F(PollLoopTest, OtherFailuresDropTheItemAndThePassGoesOn) {
+    worker->writeResult = [] { return RTM_FAILED; };
+    handler->Enqueue(true, ITEM_WRITE, Todo());
+    handler->Enqueue(true, ITEM_DELETE, Todo());
+    RunFor(5000);
+    EXPECT_EQ(worker->TimesOf("write").size(), 1u);
+    EXPECT_EQ(worker->TimesOf("delete").size(), 1u);
+    EXPECT_EQ(handler->QueueCount(true), 0u);
+    ASSERT_GE(host().trayStatuses.size(), 2u);
+    EXPECT_EQ(host().trayStatuses[0].first, TRAY_SYNCING);
+    EXPECT_EQ(host().trayStatuses[1].first, TRAY_IDLE);
+    EXPECT_EQ(host().trayStatuses[1].second, wxT("Work"));
+}
+
+TEST_F(PollLoopTest, AGapOnTheWallClockIsTakenForASuspend) {
+    bool jumped = false;
+    clock.onSleep = [&](int64_t) {
+        if (!jumped && clock.now - start > 3000) {
+            jumped = true;
+            clock.now += 45000;
+        }
+        if (clock.now - start > 60000)
+            worker->RequestStop();
+    };
+    worker->PollLoop(handler.get(), 0, false);
+    EXPECT_EQ(host().CountLogs(wxT("Work: 30 secs has passed since the last time check")), 1u);
+    EXPECT_TRUE(host().HasLog(LOG_TRACE, wxT("Wait for 5 secs before continue.")));
+}
+
+TEST_F(PollLoopTest, NothingIsSentUntilTheStartupDelayHasPassed) {
+    host().startupDelayPassed = false;
+    handler->Enqueue(true, ITEM_WRITE, Todo());
+    clock.onSleep = [&](int64_t) {
+        if (clock.now - start >= 20000)
+            host().startupDelayPassed = true;
+        if (clock.now - start >= 25000)
+            worker->RequestStop();
+    };
+    worker->PollLoop(handler.get(), 0, false);
+    ASSERT_EQ(worker->TimesOf("write").size(), 1u);
+    EXPECT_GE(worker->TimesOf("write")[0] - start, 20000);
+    EXPECT_LE(worker->TimesOf("write")[0] - start, 21000);
+}
+
+TEST_F(PollLoopTest, AStopIsSeenWithinAboutASecondWhenIdle) {
+    clock.onSleep = [&](int64_t) {
+        if (clock.sleeps == 5)
+            worker->RequestStop();
+    };
+    const int64_t stopAt = start + 5000;
+    worker->PollLoop(handler.get(), 0, false);
+    EXPECT_LE(clock.now - stopAt, 1100);
+}
+
+TEST_F(PollLoopTest, AStopDuringAPassKeepsTheItemsNotYetSent) {
+    for (int i = 0; i < 3; ++i)
+        handler->Enqueue(true, ITEM_WRITE, Todo());
+    worker->onCall = [&](const char* what) {
+        if (std::string(what) == "write")
+            worker->RequestStop();
+    };
+    RunFor(10000);
+    EXPECT_EQ(worker->TimesOf("write").size(), 1u);
+    EXPECT_EQ(handler->QueueCount(true), 2u);
+}
+
+TEST_F(PollLoopTest, OfflineFileNames) {
+    struct {
+        const wchar_t* calendar;
+        const wchar_t* file;
+    } cases[] = {
+        {L"Work", L"Remember The Milk-Work-Offline.ics"},
+        {L"a/b", L"Remember The Milk-a_b-Offline.ics"},
+        {L"x:\\*?\"<>|y", L"Remember The Milk-x________y-Offline.ics"},
+        {L"team.tasks", L"Remember The Milk-team.ics"},
+    };
+    for (const auto& c : cases) {
+        worker->SetOfflineFile(tempDir, wxString(RTM_PLUGIN_NAME) + wxT("-") + c.calendar + wxT("-Offline"),
+                               true);
+        EXPECT_EQ(worker->OfflineFile().GetFullName(), wxString(c.file));
+        EXPECT_EQ(worker->OfflineFile().GetPath(), wxFileName::DirName(tempDir).GetPath());
+    }
+}
+
+TEST_F(PollLoopTest, WithoutOfflineCopyTheOldFileIsDeleted) {
+    const wxString path = tempDir + wxT("/Remember The Milk-Work-Offline.ics");
+    wxFFile(path, wxT("w")).Write(wxT("BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n"));
+    worker->SetOfflineFile(tempDir, wxT("Remember The Milk-Work-Offline"), true);
+    EXPECT_TRUE(wxFileName::FileExists(path));
+    worker->SetOfflineFile(tempDir, wxT("Remember The Milk-Work-Offline"), false);
+    EXPECT_FALSE(wxFileName::FileExists(path));
+    worker->SetOfflineFile(tempDir, wxT("Remember The Milk-Work-Offline"), false);  // missing: no error
+}
