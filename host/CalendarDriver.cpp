@@ -56,6 +56,9 @@ CalendarDriver::~CalendarDriver() {
 }
 
 bool CalendarDriver::Create(wxString& error) {
+    if (!m_Browser.Install(error))
+        return false;
+    QuietenGtkWarnings();
     m_Handler = m_Session.CreateHandler(m_Calendar);
     if (!m_Handler)
         error = wxT("the module did not create a handler");

@@ -2,6 +2,7 @@
 // refresh, handed the user's writes and deletions, waited on, disabled and destroyed.
 #pragma once
 
+#include "host/BrowserShim.h"
 #include "host/HostContext.h"
 #include "host/HostSession.h"
 
@@ -36,6 +37,8 @@ class CalendarDriver {
   private:
     HostSession& m_Session;
     wxString m_Calendar;
+    // Starting may run the authorisation, which opens the service's page.
+    BrowserShim m_Browser;
     HandlerPtr m_Handler;
     unsigned long m_Mark = 0;
     size_t m_MessagesAtStart = 0;

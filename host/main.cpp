@@ -3,6 +3,7 @@
 #include "host/CommandRegistry.h"
 #include "host/HostSession.h"
 
+#include <wx/filename.h>
 #include <wx/init.h>
 
 #include <cstdio>
@@ -80,6 +81,12 @@ int main(int argc, char** argv) {
     const CommandInfo* command = FindCommand(rest[0]);
     if (!command)
         return CommandError(wxString::Format(wxT("unknown command \"%s\" (see --help)"), rest[0]));
+
+    // The demo never touches the person's own calendars: it works in a directory of its own.
+    if (rest[0] == wxT("demo") && options.dataDir.empty()) {
+        options.dataDir = wxFileName::CreateTempFileName(wxT("/tmp/corvane-demo-"));
+        wxRemoveFile(options.dataDir);
+    }
 
     HostSession session(options);
     if (!session.Open(error))

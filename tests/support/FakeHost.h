@@ -50,6 +50,8 @@ class FakeHost {
     bool concurrentSync = false;
     bool startupDelayPassed = true;
     int messageResult = 0;
+    // When false, components handed over are only counted (benchmarks).
+    bool recordComponents = true;
     // Decoding: the text is reversed unless a mapping is given.
     std::map<wxString, wxString> decodeMap;
 
@@ -63,6 +65,7 @@ class FakeHost {
     std::vector<FakeSetting> settingsWritten;
     std::vector<wxString> timeZonesAdded;  // TZIDs
     int decodeCalls = 0;
+    size_t addedCount = 0;
 
     // Convenience queries.
     bool HasLog(const wxString& fragment);
