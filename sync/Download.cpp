@@ -149,7 +149,12 @@ uint32_t CRTMConnection::DownloadTasks(const wxString& token, COfflineCalendar* 
 
     DownloadedTasks tasks;
     const wxXmlNode* first = ParseReply(status, wxT("rtm.tasks.getList"), reply);
+    // Neither the reply text nor, once read, its tree is needed again: freed early, a large
+    // download does not hold them beside the to-dos, the merge and the save.
+    reply.clear();
+    reply.Shrink();
     const bool sawElement = ReadTaskLists(first, handler, tasks);
+    replyDocument = wxXmlDocument();
 
     if (offline && sawElement) {
         std::vector<icalcomponent*> deleted;
