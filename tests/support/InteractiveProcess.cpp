@@ -53,8 +53,7 @@ InteractiveProcess::~InteractiveProcess() {
     }
 }
 
-void InteractiveProcess::WriteLine(const std::string& line) {
-    const std::string text = line + "\n";
+void InteractiveProcess::Write(const std::string& text) {
     if (m_In >= 0) {
         ssize_t ignored = write(m_In, text.data(), text.size());
         (void)ignored;

@@ -14,7 +14,8 @@ class InteractiveProcess {
     InteractiveProcess(const InteractiveProcess&) = delete;
     InteractiveProcess& operator=(const InteractiveProcess&) = delete;
 
-    void WriteLine(const std::string& line);
+    void Write(const std::string& text);
+    void WriteLine(const std::string& line) { Write(line + "\n"); }
     // Reads standard output until `text` appears after what earlier reads consumed; false on
     // time-out or end of output. The output up to and including `text` is consumed.
     bool ReadUntil(const std::string& text, int timeoutMillis);
