@@ -26,6 +26,16 @@ std::multimap<std::string, std::string> RequestParams(const httplib::Request& re
     return std::multimap<std::string, std::string>(request.params.begin(), request.params.end());
 }
 
+// The log entry of a request as it arrived: time, path, target and parameters.
+LoggedRequest NewLogEntry(const httplib::Request& request) {
+    LoggedRequest entry;
+    entry.time = std::chrono::steady_clock::now();
+    entry.path = request.path;
+    entry.target = request.target;
+    entry.params = RequestParams(request);
+    return entry;
+}
+
 std::string Get(const std::multimap<std::string, std::string>& params, const std::string& name) {
     auto found = params.find(name);
     return found == params.end() ? std::string() : found->second;
@@ -213,11 +223,7 @@ void Emulator::ClearRequests() {
 }
 
 void Emulator::HandleRest(const httplib::Request& request, httplib::Response& response) {
-    LoggedRequest entry;
-    entry.time = std::chrono::steady_clock::now();
-    entry.path = request.path;
-    entry.target = request.target;
-    entry.params = RequestParams(request);
+    LoggedRequest entry = NewLogEntry(request);
     entry.method = Get(entry.params, "method");
     const bool hasSignature = entry.params.count("api_sig") != 0;
     const std::string secret = m_Options.sharedSecret;
@@ -327,11 +333,7 @@ bool Emulator::CheckPageParams(const std::multimap<std::string, std::string>& pa
 }
 
 void Emulator::HandleAuthPage(const httplib::Request& request, httplib::Response& response) {
-    LoggedRequest entry;
-    entry.time = std::chrono::steady_clock::now();
-    entry.path = request.path;
-    entry.target = request.target;
-    entry.params = RequestParams(request);
+    LoggedRequest entry = NewLogEntry(request);
     Record(entry);
 
     std::string frob, reason;
@@ -364,11 +366,7 @@ void Emulator::HandleAuthPage(const httplib::Request& request, httplib::Response
 }
 
 void Emulator::HandleAuthAllow(const httplib::Request& request, httplib::Response& response) {
-    LoggedRequest entry;
-    entry.time = std::chrono::steady_clock::now();
-    entry.path = request.path;
-    entry.target = request.target;
-    entry.params = RequestParams(request);
+    LoggedRequest entry = NewLogEntry(request);
     Record(entry);
 
     std::string frob, reason;

@@ -60,29 +60,28 @@ void InteractiveProcess::Write(const std::string& text) {
     }
 }
 
+namespace {
+// Appends what the pipe has; closes it (and sets it to -1) at its end.
+void Drain(int& fd, std::string& into) {
+    char buffer[4096];
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+        into.append(buffer, static_cast<size_t>(n));
+    } else {
+        close(fd);
+        fd = -1;
+    }
+}
+}  // namespace
+
 void InteractiveProcess::Pump(int timeoutMillis) {
     pollfd fds[2] = {{m_Out_, POLLIN, 0}, {m_Err, POLLIN, 0}};
     if (poll(fds, 2, timeoutMillis) <= 0)
         return;
-    char buffer[4096];
-    if (m_Out_ >= 0 && (fds[0].revents & (POLLIN | POLLHUP))) {
-        const ssize_t n = read(m_Out_, buffer, sizeof buffer);
-        if (n > 0)
-            m_Out.append(buffer, static_cast<size_t>(n));
-        else {
-            close(m_Out_);
-            m_Out_ = -1;
-        }
-    }
-    if (m_Err >= 0 && (fds[1].revents & (POLLIN | POLLHUP))) {
-        const ssize_t n = read(m_Err, buffer, sizeof buffer);
-        if (n > 0)
-            m_ErrText.append(buffer, static_cast<size_t>(n));
-        else {
-            close(m_Err);
-            m_Err = -1;
-        }
-    }
+    if (m_Out_ >= 0 && (fds[0].revents & (POLLIN | POLLHUP)))
+        Drain(m_Out_, m_Out);
+    if (m_Err >= 0 && (fds[1].revents & (POLLIN | POLLHUP)))
+        Drain(m_Err, m_ErrText);
 }
 
 bool InteractiveProcess::ReadUntil(const std::string& text, int timeoutMillis) {
