@@ -9,6 +9,18 @@ class CRTMHandler;
 
 extern const char* const X_TASK_ID;
 
+// The service's identifiers of one task.
+struct TaskIds {
+    wxString list, series, task;
+    // The UID of the task's to-do.
+    wxString Uid() const { return list + wxT(":") + series; }
+};
+
+// Whether a UID names a list and a task series, the form every to-do from the service carries.
+inline bool HasTaskUidForm(const wxString& uid) {
+    return uid.Find(wxT(':')) != wxNOT_FOUND;
+}
+
 // False (and the outputs untouched) when the component has no UID of that form; logged at level 1.
 bool ParseTaskUid(const icalcomponent* component, wxString& listId, wxString& seriesId, wxString& taskId,
                   const CRTMHandler* handler);

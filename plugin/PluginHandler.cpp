@@ -1,5 +1,24 @@
 #include "plugin/PluginHandler.h"
 
+#include "plugin/HostApi.h"
+#include "plugin/Log.h"
+
+#include <ctime>
+
+namespace {
+// How long the link from a host's UID to the task its upload added is kept.
+const int64_t IDENTITY_LIFETIME_SECONDS = 30 * 24 * 3600;
+
+bool IsChange(uint32_t kind) {
+    return kind == ITEM_WRITE || kind == ITEM_DELETE;
+}
+
+std::unique_ptr<QueueItem> CloneItem(const QueueItem& item) {
+    return std::make_unique<QueueItem>(item.kind,
+                                       item.component ? icalcomponent_new_clone(item.component) : nullptr);
+}
+}  // namespace
+
 CPluginHandler::CPluginHandler(wxConfigBase* config, const wxString& name, const wxString& section)
     : CCalendarHandler(config, name, section), m_MirrorToOffline(false), m_LastRead(icaltime_null_time()) {}
 
@@ -48,14 +67,197 @@ void CPluginHandler::Enqueue(bool outgoing, uint32_t kind, icalcomponent* compon
         return;
     auto item = std::make_unique<QueueItem>(kind, component);
     wxCriticalSectionLocker lock(m_QueueLock);
+    if (outgoing && IsChange(kind)) {
+        AddChange(std::move(item));
+        m_JournalChanged = true;
+        return;
+    }
     QueueOf(outgoing).push_back(std::move(item));
+}
+
+wxString CPluginHandler::ResolvedUid(const wxString& uid) const {
+    const auto known = m_Identities.find(uid);
+    if (known != m_Identities.end() && known->second.state == TaskIdentity::CREATED)
+        return known->second.ids.Uid();
+    return uid;
+}
+
+bool CPluginHandler::ServiceMayHave(const wxString& uid) const {
+    if (HasTaskUidForm(uid) || m_Identities.count(uid))
+        return true;
+    // The worker may be adding it right now.
+    return m_InFlight && m_InFlight->component && ComponentUid(m_InFlight->component) == uid;
+}
+
+CPluginHandler::Queue::iterator CPluginHandler::FindWaiting(const wxString& uid) {
+    const wxString resolved = ResolvedUid(uid);
+    for (auto it = m_OutgoingQueue.begin(); it != m_OutgoingQueue.end(); ++it) {
+        if (!IsChange((*it)->kind))
+            continue;
+        const wxString other = ComponentUid((*it)->component);
+        if (other == uid || ResolvedUid(other) == resolved)
+            return it;
+    }
+    return m_OutgoingQueue.end();
+}
+
+void CPluginHandler::AddChange(std::unique_ptr<QueueItem> item) {
+    const wxString uid = ComponentUid(item->component);
+    const auto waiting = uid.empty() ? m_OutgoingQueue.end() : FindWaiting(uid);
+    if (waiting == m_OutgoingQueue.end()) {
+        m_OutgoingQueue.push_back(std::move(item));
+        return;
+    }
+    if (item->kind == ITEM_DELETE && (*waiting)->kind == ITEM_WRITE && !ServiceMayHave(uid)) {
+        // Written and deleted before it ever reached the service: nothing to send at all.
+        m_OutgoingQueue.erase(waiting);
+        return;
+    }
+    *waiting = std::move(item);  // the newer change of the same to-do takes the older one's place
 }
 
 void CPluginHandler::Requeue(bool outgoing, std::unique_ptr<QueueItem> item) {
     if (!item)
         return;
     wxCriticalSectionLocker lock(m_QueueLock);
+    if (outgoing && IsChange(item->kind)) {
+        m_InFlight.reset();
+        m_JournalChanged = true;
+        const wxString uid = ComponentUid(item->component);
+        if (!uid.empty() && FindWaiting(uid) != m_OutgoingQueue.end())
+            return;  // a newer change of the same to-do waits; it carries on from here
+    }
     QueueOf(outgoing).push_front(std::move(item));
+}
+
+void CPluginHandler::FinishItem() {
+    wxCriticalSectionLocker lock(m_QueueLock);
+    if (m_InFlight) {
+        m_InFlight.reset();
+        m_JournalChanged = true;
+    }
+}
+
+bool CPluginHandler::IsDeleteWaiting(const wxString& uid) {
+    wxCriticalSectionLocker lock(m_QueueLock);
+    const auto waiting = FindWaiting(uid);
+    return waiting != m_OutgoingQueue.end() && (*waiting)->kind == ITEM_DELETE;
+}
+
+bool CPluginHandler::IsChangeWaiting(const wxString& uid) {
+    wxCriticalSectionLocker lock(m_QueueLock);
+    return FindWaiting(uid) != m_OutgoingQueue.end();
+}
+
+bool CPluginHandler::FindIdentity(const wxString& uid, TaskIdentity& identity) {
+    wxCriticalSectionLocker lock(m_QueueLock);
+    const auto found = m_Identities.find(uid);
+    if (found == m_Identities.end())
+        return false;
+    identity = found->second;
+    return true;
+}
+
+void CPluginHandler::RecordAddSent(const wxString& uid, int64_t since) {
+    {
+        wxCriticalSectionLocker lock(m_QueueLock);
+        TaskIdentity& identity = m_Identities[uid];
+        identity.state = TaskIdentity::ADD_SENT;
+        identity.since = since;
+    }
+    SaveJournal();
+}
+
+void CPluginHandler::RecordCreated(const wxString& uid, const TaskIds& ids) {
+    {
+        wxCriticalSectionLocker lock(m_QueueLock);
+        TaskIdentity& identity = m_Identities[uid];
+        identity.state = TaskIdentity::CREATED;
+        identity.ids = ids;
+        if (identity.since == 0)
+            identity.since = static_cast<int64_t>(std::time(nullptr));
+    }
+    SaveJournal();
+}
+
+void CPluginHandler::ForgetIdentity(const wxString& uid) {
+    {
+        wxCriticalSectionLocker lock(m_QueueLock);
+        if (!m_Identities.erase(uid))
+            return;
+    }
+    SaveJournal();
+}
+
+void CPluginHandler::LoadJournal(const wxString& path) {
+    std::vector<PendingChange> changes;
+    IdentityMap identities;
+    ReadJournalFile(path, changes, identities);
+    const int64_t oldest = static_cast<int64_t>(std::time(nullptr)) - IDENTITY_LIFETIME_SECONDS;
+    {
+        wxCriticalSectionLocker lock(m_QueueLock);
+        if (!m_JournalPath.empty())
+            return;
+        m_JournalPath = path;
+        for (auto& entry : identities) {
+            if (entry.second.state == TaskIdentity::ADD_SENT || entry.second.since >= oldest)
+                m_Identities.insert(entry);
+        }
+        // The journal's changes are older than what the host handed over since.
+        Queue later;
+        later.swap(m_OutgoingQueue);
+        for (PendingChange& change : changes) {
+            if (IsChange(change.kind))
+                AddChange(std::make_unique<QueueItem>(change.kind, change.component.release()));
+        }
+        for (auto& item : later) {
+            if (IsChange(item->kind)) {
+                AddChange(std::move(item));
+            } else {
+                m_OutgoingQueue.push_back(std::move(item));
+            }
+        }
+        m_JournalChanged = true;
+    }
+    if (!changes.empty())
+        HostLog(LOG_INFO, EscapePercent(wxString::Format(wxT("%s: %i waiting changes taken from \"%s\""),
+                                                         m_Name, static_cast<int>(changes.size()), path)));
+}
+
+void CPluginHandler::SaveJournal() {
+    wxMutexLocker fileLock(m_JournalFileLock);
+    wxString path;
+    std::string text;
+    {
+        wxCriticalSectionLocker lock(m_QueueLock);
+        if (m_JournalPath.empty())
+            return;
+        path = m_JournalPath;
+        JournalView view;
+        view.identities = &m_Identities;
+        if (m_InFlight)
+            view.changes.emplace_back(m_InFlight->kind, m_InFlight->component);
+        for (const auto& item : m_OutgoingQueue) {
+            if (IsChange(item->kind))
+                view.changes.emplace_back(item->kind, item->component);
+        }
+        text = FormatJournal(view);
+        m_JournalChanged = false;
+    }
+    if (!WriteJournalFile(path, text)) {
+        HostLog(LOG_ERROR, EscapePercent(m_Name + wxT(": Unable to write the file \"") + path + wxT("\".")));
+        wxCriticalSectionLocker lock(m_QueueLock);
+        m_JournalChanged = true;  // tried again at the next chance
+    }
+}
+
+void CPluginHandler::SaveJournalIfChanged() {
+    {
+        wxCriticalSectionLocker lock(m_QueueLock);
+        if (!m_JournalChanged || m_JournalPath.empty())
+            return;
+    }
+    SaveJournal();
 }
 
 size_t CPluginHandler::QueueCount(bool outgoing) {
@@ -70,6 +272,8 @@ std::unique_ptr<QueueItem> CPluginHandler::Dequeue(bool outgoing) {
         return nullptr;
     std::unique_ptr<QueueItem> item = std::move(queue.front());
     queue.pop_front();
+    if (outgoing && IsChange(item->kind))
+        m_InFlight = CloneItem(*item);
     return item;
 }
 

@@ -3,6 +3,7 @@
 
 #include "plugin/CalendarHandler.h"
 #include "plugin/QueueItem.h"
+#include "sync/PendingJournal.h"
 
 #include <wx/thread.h>
 
@@ -19,12 +20,35 @@ class CPluginHandler : public CCalendarHandler {
     bool DeleteComponents(const ComponentArray& components) override;
 
     // Component store; each operation holds m_QueueLock for its whole run. `outgoing` selects
-    // the queue for the service (true) or the one for the offline copy (false).
+    // the queue for the service (true) or the one for the offline copy (false). The outgoing
+    // queue holds one change per to-do: a later write or deletion of a UID replaces the one still
+    // waiting, and a deletion of a to-do the service never had cancels its waiting write.
     void Enqueue(bool outgoing, uint32_t kind, icalcomponent* component);
+    // Puts back an item whose work is not done; one that a newer change of the same to-do
+    // replaced meanwhile is dropped instead.
     void Requeue(bool outgoing, std::unique_ptr<QueueItem> item);
     size_t QueueCount(bool outgoing);
+    // An outgoing change stays in the journal while the worker has it, until FinishItem.
     std::unique_ptr<QueueItem> Dequeue(bool outgoing);
+    void FinishItem();
     bool IsQueued(bool outgoing, uint32_t kind);
+    // Whether a deletion (or any change) of the to-do waits on the outgoing queue; UIDs compare
+    // through what is known of the tasks the plug-in added.
+    bool IsDeleteWaiting(const wxString& uid);
+    bool IsChangeWaiting(const wxString& uid);
+
+    // The tasks this calendar's uploads added, by the host's UID. Each record is on disk when the
+    // call returns.
+    bool FindIdentity(const wxString& uid, TaskIdentity& identity);
+    void RecordAddSent(const wxString& uid, int64_t since);
+    void RecordCreated(const wxString& uid, const TaskIds& ids);
+    void ForgetIdentity(const wxString& uid);
+
+    // The journal of waiting changes: read once, when the calendar is first started (its changes go
+    // before those queued since), and written whenever it changed, from then on.
+    void LoadJournal(const wxString& path);
+    void SaveJournal();
+    void SaveJournalIfChanged();
 
     // Last read time, guarded by m_QueueLock as well.
     icaltimetype GetLastRead();
@@ -41,10 +65,21 @@ class CPluginHandler : public CCalendarHandler {
     Queue& QueueOf(bool outgoing) { return outgoing ? m_OutgoingQueue : m_OfflineQueue; }
     bool QueueComponents(const ComponentArray& components, uint32_t kind);
     void FreeQueues();
+    // With m_QueueLock held.
+    void AddChange(std::unique_ptr<QueueItem> item);
+    Queue::iterator FindWaiting(const wxString& uid);
+    wxString ResolvedUid(const wxString& uid) const;
+    bool ServiceMayHave(const wxString& uid) const;
 
     bool m_MirrorToOffline;
     icaltimetype m_LastRead;
     wxCriticalSection m_QueueLock;
     Queue m_OutgoingQueue;
     Queue m_OfflineQueue;
+
+    IdentityMap m_Identities;
+    std::unique_ptr<QueueItem> m_InFlight;  // a copy of the change the worker has taken
+    wxString m_JournalPath;                 // empty until the journal is loaded
+    bool m_JournalChanged = false;
+    wxMutex m_JournalFileLock;  // one writer of the file at a time
 };

@@ -21,6 +21,8 @@ CRTMHandler::CRTMHandler(wxConfigBase* config, const wxString& name, const wxStr
 
 CRTMHandler::~CRTMHandler() {
     StopWorker();
+    // What the service has not received yet survives the handler.
+    SaveJournal();
     for (int i = 0; i < ROW_COUNT; ++i) {
         delete m_Rows[i];
         m_Rows[i] = nullptr;
@@ -51,7 +53,14 @@ void CRTMHandler::Start(void*) {
     if (!Authorise() && !m_Settings.keepOfflineCopy)
         return;
     ReadAuthToken();
-    auto* thread = new CRTMThread(this, std::make_unique<RTMSettings>(m_Settings.DeepCopy()));
+    LoadJournal(JournalPath(m_Settings.dataDir.GetPath(wxPATH_GET_VOLUME), m_Section, m_Name));
+    std::unique_ptr<RTMSettings> copy;
+    {
+        // The last sync time is the previous worker's, which wrote it under this lock.
+        wxCriticalSectionLocker lock(m_QueueLock);
+        copy = std::make_unique<RTMSettings>(m_Settings.DeepCopy());
+    }
+    auto* thread = new CRTMThread(this, std::move(copy));
     thread->Create();
     const wxThreadError error = thread->Run();
     if (error != wxTHREAD_NO_ERROR) {
@@ -73,11 +82,21 @@ void CRTMHandler::SetEnabled(bool enable) {
 void CRTMHandler::StopWorker() {
     if (!m_Thread)
         return;
-    // A worker that ended by itself is joined; a killed one cannot be.
-    if (m_Thread->Stop())
+    // A worker that ended by itself is joined. One that had to be killed may still be running
+    // (a kill takes effect only where the thread can be cancelled), so its object is never freed
+    // under it.
+    if (m_Thread->Stop()) {
         m_Thread->Wait();
-    delete m_Thread;
+        delete m_Thread;
+    } else {
+        Log(LOG_ERROR, wxT("The RTM thread did not stop in time; it was killed."));
+    }
     m_Thread = nullptr;
+}
+
+void CRTMHandler::RecordLastSync(int32_t lastSync) {
+    wxCriticalSectionLocker lock(m_QueueLock);
+    m_Settings.lastSync = lastSync;
 }
 
 void CRTMHandler::RunAuthorisation(void*) {

@@ -42,6 +42,8 @@ class CRTMHandler : public CPluginHandler {
     // Stops and destroys the worker, if one runs.
     void StopWorker();
     bool HasWorker() const { return m_Thread != nullptr; }
+    // The time of the last completed merge, kept for the next worker of this handler.
+    void RecordLastSync(int32_t lastSync);
 
   protected:
     // One authorisation exchange on a connection of its own; false when it failed.

@@ -30,6 +30,23 @@ StoredAuth ReadStored(CRTMHandler& handler) {
     return stored;
 }
 
+// The code of a failure envelope ("98" for a token the service no longer accepts); empty for any
+// other reply.
+wxString EnvelopeErrorCode(const wxString& reply) {
+    const size_t err = reply.find(wxT("<err"));
+    if (err == wxString::npos || !reply.Contains(wxT("<rsp")))
+        return wxString();
+    const wxString key = wxT("code=\"");
+    const size_t code = reply.find(key, err);
+    if (code == wxString::npos)
+        return wxString();
+    const size_t start = code + key.length();
+    const size_t end = reply.find(wxT('"'), start);
+    return end == wxString::npos ? wxString() : reply.substr(start, end - start);
+}
+
+const wxChar* const INVALID_TOKEN_CODE = wxT("98");
+
 void WriteStored(CRTMHandler& handler, const wxString& frob, const wxString& token) {
     wxConfigBase* config = handler.GetConfig();
     if (!config)
@@ -70,8 +87,11 @@ bool CRTMConnection::Authorise() {
         if (CallAuthMethod(wxT("rtm.auth.checkToken"), wxT("auth_token"), token, reply) != RTM_OK)
             return false;
         token = ExtractElement(reply, wxT("token"));
-        if (token.empty() && reply.Contains(wxT("<rsp"))) {
-            // The service answered without a token: the stored one has been revoked.
+        if (token.empty()) {
+            // Only the service's word that the token is invalid throws it away; an error page, a
+            // lost answer or any other failure keeps it for the next run.
+            if (EnvelopeErrorCode(reply) != INVALID_TOKEN_CODE)
+                return false;
             frob.clear();
             WriteStored(*handler, wxString(), wxString());
         }
@@ -82,6 +102,9 @@ bool CRTMConnection::Authorise() {
         if (CallAuthMethod(wxT("rtm.auth.getToken"), wxT("frob"), frob, reply) != RTM_OK)
             return false;
         token = ExtractElement(reply, wxT("token"));
+        // Without the service's envelope the frob may still be good: it stays for the next run.
+        if (token.empty() && !reply.Contains(wxT("<rsp")))
+            return false;
         frob.clear();
         WriteStored(*handler, wxString(), token);
     }
@@ -123,6 +146,8 @@ bool CRTMConnection::Authorise() {
         if (CallAuthMethod(wxT("rtm.auth.getToken"), wxT("frob"), frob, reply) != RTM_OK)
             return false;
         token = ExtractElement(reply, wxT("token"));
+        if (token.empty() && !reply.Contains(wxT("<rsp")))
+            return false;
         frob.clear();
         WriteStored(*handler, wxString(), token);
     }

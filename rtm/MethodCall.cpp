@@ -17,9 +17,16 @@
 namespace {
 const size_t LOGGED_REPLY_LENGTH = 1024;
 
+// Failures that leave the request unsent whatever libcurl counted.
 bool IsConnectionFailure(int result) {
     return result == CURLE_COULDNT_RESOLVE_PROXY || result == CURLE_COULDNT_RESOLVE_HOST ||
-           result == CURLE_COULDNT_CONNECT || result == CURLE_RECV_ERROR;
+           result == CURLE_COULDNT_CONNECT;
+}
+
+// Methods that only read: repeating them is always safe.
+bool ChangesService(const wxString& method) {
+    return !(method == wxT("rtm.tasks.getList") || method == wxT("rtm.lists.getList") ||
+             method == wxT("rtm.timelines.create") || method.StartsWith(wxT("rtm.auth.")));
 }
 }  // namespace
 
@@ -65,11 +72,17 @@ wxString CRTMConnection::ExtractElement(const wxString& reply, const wxString& t
 }
 
 uint32_t CRTMConnection::CallMethod(const RTMParams& params, wxString& reply) {
+    m_LastOutcome = CallOutcome::NOT_SENT;
+    m_LastHttpStatus = 0;
+    m_LastErrorCode.clear();
     const auto token = params.find(wxT("auth_token"));
     if (token != params.end() && token->second.empty()) {
         LogLine(LOG_ERROR, wxT("The auth_token is missing for the method. The method was not called."));
+        m_LastOutcome = CallOutcome::NO_TOKEN;
         return RTM_OK;
     }
+    const auto method = params.find(wxT("method"));
+    const bool changesService = method != params.end() && ChangesService(method->second);
 
     // std::map keeps the names in ascending order of their characters' code values.
     wxString signingText;
@@ -93,30 +106,43 @@ uint32_t CRTMConnection::CallMethod(const RTMParams& params, wxString& reply) {
 
     while (true) {
         int32_t httpStatus = 0;
+        // A call that changes the service never goes over a reused connection: libcurl would send
+        // it again by itself when such a connection closes without an answer.
+        m_FreshConnection = changesService;
         const int result = Perform(url, reply, httpStatus);
         spacing.MarkCallEnded();
+        m_LastHttpStatus = httpStatus;
         HostLog(LOG_DEBUG, EscapePercent(RedactToken(reply.Left(LOGGED_REPLY_LENGTH))));
 
         if (result == CURLE_OK && httpStatus / 100 == 2) {
             if (reply.Contains(wxT("Remember The Milk - Temporarily Unavailable"))) {
+                m_LastOutcome = CallOutcome::UNAVAILABLE;
                 ReportError(Translate(wxT("The service is temporarily unavailable.")), result, httpStatus);
                 return RTM_UNAVAILABLE;
             }
+            m_LastOutcome = CallOutcome::DONE;
             return RTM_OK;
         }
         if (result == CURLE_ABORTED_BY_CALLBACK && m_Aborted) {
-            // A stop request, not a failure: nothing to report, and the caller keeps its work for
-            // the next run as it does when the service cannot be reached.
+            // A stop request, not a failure: nothing to report, and the work waits for the next run.
             LogLine(LOG_INFO, wxT("The method call was cancelled."));
+            m_LastOutcome = CallOutcome::CANCELLED;
             return RTM_NO_CONNECTION;
         }
         uint32_t status = RTM_OK;
-        if (IsConnectionFailure(result)) {
+        if (result != CURLE_OK) {
+            // Any transport failure means the service could not be reached; whether the request
+            // reached it decides whether the same call may simply go out again.
             status = RTM_NO_CONNECTION;
-            if (settings && settings->network.fallBackToDirect && !bypassProxy) {
+            m_LastOutcome = m_RequestSent && !IsConnectionFailure(result) ? CallOutcome::UNANSWERED
+                                                                          : CallOutcome::NOT_SENT;
+            if (m_LastOutcome == CallOutcome::NOT_SENT && settings && settings->network.fallBackToDirect &&
+                !bypassProxy) {
                 bypassProxy = true;
                 continue;
             }
+        } else {
+            m_LastOutcome = CallOutcome::HTTP_ERROR;
         }
         const wxString message = reply.Contains(wxT("unavailable"))
                                      ? Translate(wxT("The service is temporarily unavailable."))
@@ -127,13 +153,16 @@ uint32_t CRTMConnection::CallMethod(const RTMParams& params, wxString& reply) {
 }
 
 wxXmlNode* CRTMConnection::ParseReply(uint32_t status, const wxString& method, const wxString& reply) {
-    if (status == RTM_NO_CONNECTION)
+    // A call that failed has been reported by CallMethod already (a cancelled one needs no report).
+    if (status == RTM_NO_CONNECTION || m_LastOutcome != CallOutcome::DONE)
         return nullptr;
     if (status != RTM_OK) {
         ReportError(wxString::Format(Translate(wxT("Call to method \"%s\" failed.")), method),
                     static_cast<int32_t>(status), 200);
         return nullptr;
     }
+    // Until the envelope proves readable, the call counts as unanswered.
+    m_LastOutcome = CallOutcome::UNREADABLE;
     if (reply.empty())
         return nullptr;  // nothing to load; spares wxXml its own error log
     wxStringInputStream stream(reply);
@@ -149,17 +178,26 @@ wxXmlNode* CRTMConnection::ParseReply(uint32_t status, const wxString& method, c
         ReportError(wxString::Format(Translate(wxT("Unknown response for call \"%s\".")), method), 0, 200);
         return nullptr;
     }
-    if (root->GetAttribute(wxT("stat"), wxString()) != wxT("fail"))
+    if (root->GetAttribute(wxT("stat"), wxString()) != wxT("fail")) {
+        m_LastOutcome = CallOutcome::DONE;
         return root->GetChildren();
+    }
     for (wxXmlNode* child = root->GetChildren(); child; child = child->GetNext()) {
         if (child->GetName().IsSameAs(wxT("err"), false)) {
+            m_LastOutcome = CallOutcome::REFUSED;
+            m_LastErrorCode = child->GetAttribute(wxT("code"), wxString());
             ReportError(wxString::Format(Translate(wxT("Call \"%s\" failed:\n%s")), method,
                                          child->GetAttribute(wxT("msg"), wxString())),
                         0, 200);
             return nullptr;
         }
     }
+    // A failure envelope that says nothing is no proof that the call was refused for good.
     return nullptr;
+}
+
+uint32_t CRTMConnection::LastWorkResult() const {
+    return WorkResultOf(m_LastOutcome, m_LastHttpStatus);
 }
 
 void CRTMConnection::ReportError(const wxString& message, int32_t result, int32_t httpStatus) {

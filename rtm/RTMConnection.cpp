@@ -135,8 +135,13 @@ int CRTMConnection::Perform(const wxString& url, wxString& reply, int32_t& httpS
 
     LogLine(LOG_INFO, wxT("Url: ") + RedactToken(url));
 
+    curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, m_FreshConnection ? 1L : 0L);
+    m_FreshConnection = false;
+
     m_Aborted = false;
     const CURLcode result = curl_easy_perform(curl);
+    long sent = 0;
+    m_RequestSent = curl_easy_getinfo(curl, CURLINFO_REQUEST_SIZE, &sent) == CURLE_OK && sent > 0;
     long status = httpStatus;
     if (curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status != 0) {
         httpStatus = static_cast<int32_t>(status);

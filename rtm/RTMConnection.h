@@ -3,6 +3,7 @@
 // authorisation exchange.
 #pragma once
 
+#include "convert/TaskUid.h"
 #include "rtm/ResultCodes.h"
 
 #include <curl/curl.h>
@@ -18,6 +19,20 @@
 class COfflineCalendar;
 class CRTMHandler;
 struct RTMSettings;
+
+// What an upload knows beyond the to-do itself.
+struct UploadTarget {
+    // The task the to-do's earlier upload created (or found); null to take the to-do's own ids.
+    const TaskIds* known = nullptr;
+    // Called with the new task's ids as soon as the add is answered, before any other call; and
+    // just before the add goes out. Both must make their record durable before they return.
+    std::function<void()> beforeAdd;
+    std::function<void(const TaskIds&)> afterAdd;
+    // True when a deletion of the UID waits: the read-back then gives the task to nobody.
+    std::function<bool(const wxString& uid)> deletionWaits;
+};
+
+enum class LookupResult { FOUND, NOT_FOUND, UNDECIDED, FAILED };
 
 // The parameters of one method call, from name to value. The call sorts the names itself.
 using RTMParams = std::map<wxString, wxString>;
@@ -51,6 +66,11 @@ class CRTMConnection {
     // Method call.
     uint32_t CallMethod(const RTMParams& params, wxString& reply);
     wxXmlNode* ParseReply(uint32_t status, const wxString& method, const wxString& reply);
+    // What happened to the last call (refined by ParseReply), and what that means for the work.
+    CallOutcome LastOutcome() const { return m_LastOutcome; }
+    uint32_t LastWorkResult() const;
+    // The "code" of the last failure envelope; empty when there was none.
+    const wxString& LastErrorCode() const { return m_LastErrorCode; }
     void ReportError(const wxString& message, int32_t result, int32_t httpStatus);
     static wxString ExtractElement(const wxString& reply, const wxString& tag);
     static wxString Sign(const wxString& text);
@@ -62,8 +82,13 @@ class CRTMConnection {
     // Work on the task lists (download, upload, deletion).
     uint32_t FindListId(const wxString& token, const wxString& listName, wxString& listIdOut);
     uint32_t DownloadTasks(const wxString& token, COfflineCalendar* offline, const icaltimetype& lastRead);
-    uint32_t UploadTask(const wxString& token, const icalcomponent* todo, COfflineCalendar* offline);
-    uint32_t DeleteTask(const wxString& token, const icalcomponent* todo);
+    uint32_t UploadTask(const wxString& token, const icalcomponent* todo, COfflineCalendar* offline,
+                        const UploadTarget& target = UploadTarget());
+    uint32_t DeleteTask(const wxString& token, const icalcomponent* todo, const TaskIds* known = nullptr);
+    // Looks for the task an add whose answer was lost may have made: in `list` (empty: any), named
+    // `name`, created at `since` (seconds since 1970) or later.
+    LookupResult FindAddedTask(const wxString& token, const wxString& list, const wxString& name,
+                               int64_t since, TaskIds& found);
 
     bool BypassesProxy() const { return bypassProxy; }
     CRTMHandler* Handler() const { return handler; }
@@ -74,11 +99,13 @@ class CRTMConnection {
     bool SuppressErrors() const;
     // The handler-prefixed log, or the host's log when the connection has no handler.
     void LogLine(int level, const wxString& text) const;
-    // A new timeline; empty (reported) when the reply held none.
+    // A new timeline; a work result other than RTM_OK (reported) when there is none.
     uint32_t CreateTimeline(const wxString& token, wxString& timeline);
     // Gives the series of an upload's last reply to the host and the offline store.
-    uint32_t ReadBack(uint32_t status, const wxString& method, const wxString& reply,
-                      const icalcomponent* todo, COfflineCalendar* offline);
+    uint32_t ReadBack(const wxString& method, const wxString& reply, const icalcomponent* todo,
+                      COfflineCalendar* offline, const UploadTarget& target);
+    // Queues the merge's uploads, leaving out copies of to-dos whose task exists already.
+    void QueueMergeUploads(COfflineCalendar& offline);
     uint32_t CallAuthMethod(const wxString& method, const wxString& argName, const wxString& argValue,
                             wxString& reply);
 
@@ -95,6 +122,11 @@ class CRTMConnection {
     std::function<bool()> m_AbortCheck;
     bool m_Aborted = false;
     TransferLimits m_Limits;
+    bool m_FreshConnection = false;  // the next request goes over a new connection
+    bool m_RequestSent = false;      // the last request's bytes went out
+    CallOutcome m_LastOutcome = CallOutcome::DONE;
+    int32_t m_LastHttpStatus = 0;
+    wxString m_LastErrorCode;
 };
 
 // The proxy credentials handed to libcurl: the user name, and ":" and the password when there is one.

@@ -4,26 +4,30 @@
 #include "rtm/RTMConnection.h"
 #include "rtm/ServiceAddress.h"
 
-uint32_t CRTMConnection::DeleteTask(const wxString& token, const icalcomponent* todo) {
+uint32_t CRTMConnection::DeleteTask(const wxString& token, const icalcomponent* todo, const TaskIds* known) {
     wxString timeline;
-    const uint32_t timelineStatus = CreateTimeline(token, timeline);
-    if (timeline.empty())
-        return timelineStatus;
+    const uint32_t timelineResult = CreateTimeline(token, timeline);
+    if (timelineResult != RTM_OK)
+        return timelineResult;
 
-    wxString list, series, task;
-    if (!ParseTaskUid(todo, list, series, task, handler))
-        return timelineStatus;
+    TaskIds ids;
+    if (known) {
+        ids = *known;
+    } else if (!ParseTaskUid(todo, ids.list, ids.series, ids.task, handler)) {
+        return RTM_OK;  // never reached the service: nothing to delete there
+    }
 
     RTMParams params;
     params[wxT("api_key")] = RTM_API_KEY;
     params[wxT("auth_token")] = token;
     params[wxT("timeline")] = timeline;
-    params[wxT("list_id")] = list;
-    params[wxT("taskseries_id")] = series;
-    params[wxT("task_id")] = task;
+    params[wxT("list_id")] = ids.list;
+    params[wxT("taskseries_id")] = ids.series;
+    params[wxT("task_id")] = ids.task;
     params[wxT("method")] = wxT("rtm.tasks.delete");
     wxString reply;
     const uint32_t status = CallMethod(params, reply);
-    ParseReply(status, wxT("rtm.tasks.delete"), reply);
-    return status;
+    if (!ParseReply(status, wxT("rtm.tasks.delete"), reply))
+        return LastWorkResult();
+    return RTM_OK;
 }

@@ -100,8 +100,11 @@ uint32_t CRTMConnection::FindListId(const wxString& token, const wxString& listN
     const uint32_t status = CallMethod(params, reply);
 
     wxString available;
-    for (const wxXmlNode* node = ParseReply(status, wxT("rtm.lists.getList"), reply); node;
-         node = node->GetNext()) {
+    const wxXmlNode* first = ParseReply(status, wxT("rtm.lists.getList"), reply);
+    // Without the account's lists the configured one cannot be told from "all lists".
+    if (!first)
+        return LastWorkResult();
+    for (const wxXmlNode* node = first; node; node = node->GetNext()) {
         if (!IsNamed(node, L"lists"))
             continue;
         for (const wxXmlNode* list = node->GetChildren(); list; list = list->GetNext()) {
@@ -149,6 +152,7 @@ uint32_t CRTMConnection::DownloadTasks(const wxString& token, COfflineCalendar* 
 
     DownloadedTasks tasks;
     const wxXmlNode* first = ParseReply(status, wxT("rtm.tasks.getList"), reply);
+    const uint32_t result = first ? RTM_OK : LastWorkResult();
     // Neither the reply text nor, once read, its tree is needed again: freed early, a large
     // download does not hold them beside the to-dos, the merge and the save.
     reply.clear();
@@ -156,29 +160,48 @@ uint32_t CRTMConnection::DownloadTasks(const wxString& token, COfflineCalendar* 
     const bool sawElement = ReadTaskLists(first, handler, tasks);
     replyDocument = wxXmlDocument();
 
+    // A to-do whose change still waits for the service keeps the host's version until the change
+    // is sent: the service's older one would undo the user's edit, or bring back a deletion.
+    const auto pending = [this](const wxString& uid) { return handler->IsChangeWaiting(uid); };
     if (offline && sawElement) {
         std::vector<icalcomponent*> deleted;
         for (const IcalComponentPtr& todo : tasks.deleted)
             deleted.push_back(todo.get());
-        offline->Merge(tasks.online, deleted, incremental, settings->lastSync);
+        offline->Merge(tasks.online, deleted, incremental, settings->lastSync, pending);
+        QueueMergeUploads(*offline);
         offline->Save(true);
-        for (const IcalComponentPtr& todo : offline->ToUpload()) {
-            handler->Enqueue(true, ITEM_WRITE, icalcomponent_new_clone(todo.get()));
-        }
         for (const IcalComponentPtr& todo : offline->ToRemove()) {
             Corvane_AddComponent(icalcomponent_new_clone(todo.get()), handler, 0x8006);
         }
         settings->lastSync = static_cast<int32_t>(std::time(nullptr));
+        handler->RecordLastSync(settings->lastSync);
         const wxString group = handler->GetSection() + wxT("/") + handler->GetName();
         Corvane_WriteSetting(group.wc_str(), L"LastSync",
                              wxString::Format(wxT("%i"), settings->lastSync).wc_str());
         handler->LogFormat(LOG_DEBUG, wxT("Online and offline synced on %i"), settings->lastSync);
     }
 
-    for (IcalComponentPtr& todo : tasks.online.TakeAll())
+    for (IcalComponentPtr& todo : tasks.online.TakeAll()) {
+        if (pending(ComponentUid(todo.get())))
+            continue;
         Corvane_AddComponent(todo.release(), handler, 0);
+    }
     for (IcalComponentPtr& todo : tasks.deleted)
         Corvane_AddComponent(todo.release(), handler, 0x8004);
     handler->LogFormat(LOG_INFO, wxT("Read %i tasks from calendar: %s"), tasks.count, handler->GetName());
-    return status;
+    return result;
+}
+
+void CRTMConnection::QueueMergeUploads(COfflineCalendar& offline) {
+    for (const IcalComponentPtr& todo : offline.ToUpload()) {
+        const wxString uid = ComponentUid(todo.get());
+        TaskIdentity identity;
+        if (handler->FindIdentity(uid, identity) && identity.state == TaskIdentity::CREATED) {
+            // The host's copy of a to-do whose upload already made its task, left behind under the
+            // host's UID: the task stands under its own UID, so this copy goes.
+            offline.RemoveByUid(uid);
+            continue;
+        }
+        handler->Enqueue(true, ITEM_WRITE, icalcomponent_new_clone(todo.get()));
+    }
 }

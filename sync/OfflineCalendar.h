@@ -10,6 +10,7 @@
 #include <wx/filename.h>
 #include <wx/string.h>
 
+#include <functional>
 #include <vector>
 
 class CCalendarHandler;
@@ -37,8 +38,11 @@ class COfflineCalendar {
 
     // Brings the store and a downloaded set together; fills ToUpload and ToRemove. The deleted
     // list's components stay the caller's.
+    // UIDs for which `isPending` holds (a change of the host waits for the service) are left as
+    // they are.
+    using UidTest = std::function<bool(const wxString&)>;
     void Merge(const ComponentMap& online, std::vector<icalcomponent*> deleted, bool incremental,
-               wxInt64 lastSync);
+               wxInt64 lastSync, const UidTest& isPending = UidTest());
     // True when a changed later than b (LAST-MODIFIED, else DTSTAMP; none is the null time).
     static bool IsNewer(const icalcomponent* a, const icalcomponent* b);
 

@@ -1,6 +1,7 @@
 // The merge of the offline store with the set of to-dos just downloaded from the service.
 #include "sync/OfflineCalendar.h"
 
+#include "convert/TaskUid.h"
 #include "plugin/HostApi.h"
 
 #include <cstring>
@@ -34,12 +35,6 @@ bool HasXProperty(const icalcomponent* component, const char* name) {
     return false;
 }
 
-// Whether the UID names a list and a task series (list id ":" series id), the form every to-do
-// that came from the service carries; the same rule ParseTaskUid applies, without its error log.
-bool HasTaskUidForm(const wxString& uid) {
-    return uid.Find(wxT(':')) != wxNOT_FOUND;
-}
-
 }  // namespace
 
 bool COfflineCalendar::IsNewer(const icalcomponent* a, const icalcomponent* b) {
@@ -50,16 +45,14 @@ COfflineCalendar::Decision COfflineCalendar::DecideOfflineOnly(const icalcompone
                                                                const wxString& uid, bool onlineEmpty,
                                                                wxInt64 lastSync) const {
     const bool readOnly = HasXProperty(component, X_READONLY);
-    if (onlineEmpty) {
-        // An empty download says the service has no task, but a to-do that never reached the
-        // service cannot have been deleted there: it would be lost for good if dropped.
-        if (!HasTaskUidForm(uid) && !readOnly) {
-            Log(LOG_DEBUG,
-                wxT("The component has never been on the online calendar --> add it to the online."));
-            return Decision::UPLOAD;
-        }
-        return Decision::DROP;
+    // A to-do that never reached the service cannot have been deleted or completed there: dropping
+    // it would lose it for good, whatever the download and the last sync time say.
+    if (!HasTaskUidForm(uid) && !readOnly) {
+        Log(LOG_DEBUG, wxT("The component has never been on the online calendar --> add it to the online."));
+        return Decision::UPLOAD;
     }
+    if (onlineEmpty)
+        return Decision::DROP;
     icalproperty* modified =
         icalcomponent_get_first_property(const_cast<icalcomponent*>(component), ICAL_LASTMODIFIED_PROPERTY);
     if (!modified || !icalproperty_get_value(modified))
@@ -84,7 +77,8 @@ COfflineCalendar::Decision COfflineCalendar::DecideOfflineOnly(const icalcompone
 }
 
 void COfflineCalendar::Merge(const ComponentMap& online, std::vector<icalcomponent*> deleted,
-                             bool incremental, wxInt64 lastSync) {
+                             bool incremental, wxInt64 lastSync, const UidTest& isPending) {
+    const auto pending = [&](const wxString& uid) { return isPending && isPending(uid); };
     Log(LOG_DEBUG, wxT("%i items in the online calendar"), static_cast<int>(online.Size()));
     Log(LOG_DEBUG, wxT("%i items in the offline calendar"), static_cast<int>(m_Components.Size()));
     m_ToUpload.clear();
@@ -93,7 +87,8 @@ void COfflineCalendar::Merge(const ComponentMap& online, std::vector<icalcompone
     // Offline pass: only a full download tells which to-dos the service no longer has.
     if (!incremental) {
         for (const ComponentMap::Entry& entry : m_Components) {
-            if (!entry.component)
+            // A to-do with a change waiting for the service is that change's business.
+            if (!entry.component || pending(entry.uid))
                 continue;
             if (online.Contains(entry.uid)) {
                 if (IsNewer(entry.component, online.Find(entry.uid))) {
@@ -118,7 +113,7 @@ void COfflineCalendar::Merge(const ComponentMap& online, std::vector<icalcompone
 
     // Online pass: what the service has that the store lacks or holds in an older version.
     for (const ComponentMap::Entry& entry : online) {
-        if (!entry.component)
+        if (!entry.component || pending(entry.uid))
             continue;
         if (m_Components.Contains(entry.uid)) {
             if (!IsNewer(entry.component, m_Components.Find(entry.uid)))

@@ -1,12 +1,16 @@
 #include "sync/RTMThread.h"
 
+#include "convert/TaskFields.h"
 #include "plugin/HostApi.h"
 #include "plugin/RTMHandler.h"
 #include "rtm/RTMConnection.h"
+#include "sync/ComponentMap.h"
 
 #include <wx/datetime.h>
 #include <wx/stopwatch.h>
 #include <wx/utils.h>
+
+#include <ctime>
 
 #ifdef __GLIBC__
 #include <cxxabi.h>
@@ -76,10 +80,10 @@ CRTMConnection* CRTMThread::GetConnection(uint32_t& failure) {
     if (!m_Settings->list.empty()) {
         wxString listId;
         const uint32_t status = connection->FindListId(m_Settings->authToken, m_Settings->list, listId);
-        if (status != RTM_OK) {
-            // An unreachable service is no reason to drop the item: it waits for the retry.
-            if (status == RTM_NO_CONNECTION)
-                failure = RTM_NO_CONNECTION;
+        // Unless the list was found, the work waits (or, when the list is not the account's, is
+        // dropped): an empty id would mean every list.
+        if (status != RTM_OK || listId.empty()) {
+            failure = status == RTM_OK ? RTM_RETRY_LATER : status;
             return nullptr;
         }
         connection->listId = listId;
@@ -113,19 +117,83 @@ uint32_t CRTMThread::ReadAll(COfflineCalendar* offline, const icaltimetype& last
     return connection->DownloadTasks(m_Settings->authToken, offline, lastRead);
 }
 
+void CRTMThread::ReportWritten(uint32_t result) {
+    // A stop leaves the change for the next worker: that is no outcome to report.
+    if (result != RTM_CANCELLED)
+        Corvane_EventWritten(result == RTM_OK, m_Handler->GetName().wc_str());
+}
+
+uint32_t CRTMThread::ResolveIdentity(CRTMConnection& connection, const icalcomponent* todo,
+                                     const wxString& uid, TaskIds& known, bool& haveKnown) {
+    haveKnown = false;
+    TaskIdentity identity;
+    if (uid.empty() || !m_Handler->FindIdentity(uid, identity))
+        return RTM_OK;
+    if (identity.state == TaskIdentity::CREATED) {
+        known = identity.ids;
+        haveKnown = true;
+        return RTM_OK;
+    }
+    // An add went out and its answer never came: the service may have made the task.
+    const wxString name = MakeTaskFields(todo, m_Handler).name;
+    switch (connection.FindAddedTask(m_Settings->authToken, connection.listId, name, identity.since, known)) {
+        case LookupResult::FOUND:
+            m_Handler->RecordCreated(uid, known);
+            haveKnown = true;
+            return RTM_OK;
+        case LookupResult::NOT_FOUND:
+            m_Handler->ForgetIdentity(uid);
+            return RTM_OK;
+        case LookupResult::UNDECIDED:
+            m_Handler->LogFormat(
+                LOG_WARNING,
+                wxT("Could not tell whether the task \"%s\" was added before; it is added again "
+                    "(possible duplicate)."),
+                name);
+            m_Handler->ForgetIdentity(uid);
+            return RTM_OK;
+        case LookupResult::FAILED:
+            break;
+    }
+    return connection.LastWorkResult();
+}
+
 uint32_t CRTMThread::WriteOne(icalcomponent* component, COfflineCalendar* offline) {
-    uint32_t failure;
-    CRTMConnection* connection = GetConnection(failure);
-    const uint32_t result =
-        connection ? connection->UploadTask(m_Settings->authToken, component, offline) : failure;
-    Corvane_EventWritten(result == RTM_OK, m_Handler->GetName().wc_str());
+    uint32_t result = RTM_FAILED;
+    if (CRTMConnection* connection = GetConnection(result)) {
+        const wxString uid = ComponentUid(component);
+        TaskIds known;
+        bool haveKnown = false;
+        result = ResolveIdentity(*connection, component, uid, known, haveKnown);
+        if (result == RTM_OK) {
+            UploadTarget target;
+            target.known = haveKnown ? &known : nullptr;
+            if (!uid.empty()) {
+                target.beforeAdd = [&] {
+                    m_Handler->RecordAddSent(uid, static_cast<int64_t>(std::time(nullptr)));
+                };
+                target.afterAdd = [&](const TaskIds& ids) { m_Handler->RecordCreated(uid, ids); };
+            }
+            target.deletionWaits = [this](const wxString& u) { return m_Handler->IsDeleteWaiting(u); };
+            result = connection->UploadTask(m_Settings->authToken, component, offline, target);
+        }
+    }
+    ReportWritten(result);
     return result;
 }
 
 uint32_t CRTMThread::DeleteOne(icalcomponent* component) {
-    uint32_t failure;
-    CRTMConnection* connection = GetConnection(failure);
-    const uint32_t result = connection ? connection->DeleteTask(m_Settings->authToken, component) : failure;
-    Corvane_EventWritten(result == RTM_OK, m_Handler->GetName().wc_str());
+    uint32_t result = RTM_FAILED;
+    if (CRTMConnection* connection = GetConnection(result)) {
+        const wxString uid = ComponentUid(component);
+        TaskIds known;
+        bool haveKnown = false;
+        result = ResolveIdentity(*connection, component, uid, known, haveKnown);
+        if (result == RTM_OK)
+            result = connection->DeleteTask(m_Settings->authToken, component, haveKnown ? &known : nullptr);
+        if (result == RTM_OK && haveKnown)
+            m_Handler->ForgetIdentity(uid);
+    }
+    ReportWritten(result);
     return result;
 }

@@ -2,6 +2,7 @@
 // operations done through the web-service client it creates on first use.
 #pragma once
 
+#include "convert/TaskUid.h"
 #include "plugin/Settings.h"
 #include "sync/ThreadHelper.h"
 
@@ -37,6 +38,11 @@ class CRTMThread : public wxThread, public CThreadHelper {
     // The connection, made on first use; null with the reason (RTM_FAILED, or RTM_NO_CONNECTION
     // when the list could not be looked up for want of the service) when it cannot be made.
     CRTMConnection* GetConnection(uint32_t& failure);
+    // What is known of the task behind the to-do's UID from an earlier upload; an add whose answer
+    // was lost is looked for on the service first. RTM_OK, or the work result of a failed look-up.
+    uint32_t ResolveIdentity(CRTMConnection& connection, const icalcomponent* todo, const wxString& uid,
+                             TaskIds& known, bool& haveKnown);
+    void ReportWritten(uint32_t result);
 
     CRTMHandler* m_Handler;
     std::unique_ptr<RTMSettings> m_Settings;

@@ -5,19 +5,32 @@
 #include "rtm/ResultCodes.h"
 #include "sync/OfflineCalendar.h"
 
+#include <wx/utils.h>
+
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 wxCriticalSection CThreadHelper::s_SyncLock;
 
 namespace {
 // Holds the process-wide sync lock for one pass unless concurrent passes are allowed; released
-// however the pass ends, even when a killed thread unwinds.
+// however the pass ends. Waiting for it gives way to a stop request, so that a worker waiting for
+// another calendar's pass can always be stopped.
 class SyncPassLock {
   public:
-    SyncPassLock(wxCriticalSection& lock, bool take) : m_Lock(take ? &lock : nullptr) {
-        if (m_Lock)
-            m_Lock->Enter();
+    SyncPassLock(wxCriticalSection& lock, bool take, const std::function<bool()>& stopped) : m_Lock(nullptr) {
+        if (!take) {
+            m_Held = true;
+            return;
+        }
+        while (!lock.TryEnter()) {
+            if (stopped())
+                return;
+            wxMilliSleep(10);
+        }
+        m_Lock = &lock;
+        m_Held = true;
     }
     ~SyncPassLock() {
         if (m_Lock)
@@ -25,9 +38,11 @@ class SyncPassLock {
     }
     SyncPassLock(const SyncPassLock&) = delete;
     SyncPassLock& operator=(const SyncPassLock&) = delete;
+    bool Held() const { return m_Held; }
 
   private:
     wxCriticalSection* m_Lock;
+    bool m_Held = false;
 };
 
 const int64_t SUSPEND_GAP = 30000;
@@ -89,6 +104,7 @@ uint32_t CThreadHelper::PollLoop(CRTMHandler* handler, int32_t pollMinutes, bool
         while (!stop) {
             stop = StopRequested();
             ApplyOfflineQueue(handler, offline.get());
+            handler->SaveJournalIfChanged();
             PauseUnlessStopped(LOOP_SLEEP);
             if (m_Clock->NowMillis() - lastCheck > SUSPEND_GAP) {
                 handler->Log(LOG_TRACE,
@@ -114,9 +130,13 @@ uint32_t CThreadHelper::PollLoop(CRTMHandler* handler, int32_t pollMinutes, bool
             if (stop || handler->QueueCount(true) == 0)
                 continue;
             SyncPass(handler, offline.get(), state);
+            handler->SaveJournalIfChanged();
         }
-        // Destroying the offline calendar saves it.
+        // Every change the host handed over reaches the offline copy, stop or not; destroying the
+        // offline calendar then saves it.
+        ApplyOfflineQueue(handler, offline.get(), true, true);
     }
+    handler->SaveJournalIfChanged();
     SignalDone();
     return 0;
 }
@@ -134,13 +154,14 @@ void CThreadHelper::SignalDone() {
     m_DoneCondition.Broadcast();
 }
 
-void CThreadHelper::ApplyOfflineQueue(CRTMHandler* handler, COfflineCalendar* offline) {
+void CThreadHelper::ApplyOfflineQueue(CRTMHandler* handler, COfflineCalendar* offline, bool save,
+                                      bool evenWhenStopping) {
     if (!offline)
         return;
-    if (!StopRequested()) {
+    if (evenWhenStopping || !StopRequested()) {
         while (std::unique_ptr<QueueItem> item = handler->Dequeue(false)) {
-            if (StopRequested()) {
-                // Not applied: back to the front, so the next worker stores it.
+            if (!evenWhenStopping && StopRequested()) {
+                // Not applied: back to the front; the loop's end applies it.
                 handler->Requeue(false, std::move(item));
                 break;
             }
@@ -159,7 +180,8 @@ void CThreadHelper::ApplyOfflineQueue(CRTMHandler* handler, COfflineCalendar* of
             }
         }
     }
-    offline->Save(m_SkipCompleted);
+    if (save)
+        offline->Save(m_SkipCompleted);
 }
 
 uint32_t CThreadHelper::RunItem(CRTMHandler* handler, COfflineCalendar* offline, uint32_t kind,
@@ -186,35 +208,49 @@ void CThreadHelper::SyncPass(CRTMHandler* handler, COfflineCalendar* offline, Lo
     Corvane_SetTrayStatus(TRAY_SYNCING, handler->GetName().wc_str());
     uint32_t result = RTM_FAILED;
     {
-        SyncPassLock lock(s_SyncLock, !m_ConcurrentSync);
-        BeginPass(offline);
-        result = RunQueue(handler, offline, state);
-        EndPass();
+        SyncPassLock lock(s_SyncLock, !m_ConcurrentSync, [this] { return StopRequested(); });
+        if (lock.Held()) {
+            BeginPass(offline);
+            result = RunQueue(handler, offline, state);
+            EndPass();
+        }
     }
-    Corvane_SetTrayStatus(result == RTM_NO_CONNECTION ? TRAY_FAILED : TRAY_IDLE, handler->GetName().wc_str());
+    Corvane_SetTrayStatus(IsRetry(DecideItem(result)) ? TRAY_FAILED : TRAY_IDLE, handler->GetName().wc_str());
 }
 
 uint32_t CThreadHelper::RunQueue(CRTMHandler* handler, COfflineCalendar* offline, LoopState& state) {
     uint32_t result = RTM_FAILED;
     std::unique_ptr<QueueItem> item = handler->Dequeue(true);
     while (item) {
-        result = RTM_FAILED;
         if (StopRequested()) {
             // A change not yet sent waits for the next worker instead of being dropped.
             handler->Requeue(true, std::move(item));
-            break;
+            return RTM_CANCELLED;
         }
+        // The host's copy of a change is in the offline store before its upload runs, so that the
+        // read-back replaces it there instead of the other way round.
+        if (item->kind != ITEM_READ)
+            ApplyOfflineQueue(handler, offline, false);
         result = RunItem(handler, offline, item->kind, item->component);
-        if (result == RTM_NO_CONNECTION) {
-            handler->Requeue(true, std::move(item));
-            m_BypassProxy = !m_BypassProxy;
-            const int64_t now = m_Clock->NowMillis();
-            state.nextPoll = (m_BypassProxy && m_FallBackToDirect) ? now : now + RETRY_DELAY;
-            handler->ResetLastRead();
-            state.retryPending = true;
-            break;
+        const ItemDecision decision = DecideItem(result);
+        if (decision == ItemDecision::DONE || decision == ItemDecision::DROP) {
+            handler->FinishItem();
+            item = handler->Dequeue(true);
+            continue;
         }
-        item = handler->Dequeue(true);
+        handler->Requeue(true, std::move(item));
+        if (decision == ItemDecision::KEEP)
+            break;
+        const int64_t now = m_Clock->NowMillis();
+        if (decision == ItemDecision::RETRY_DIRECT) {
+            m_BypassProxy = !m_BypassProxy;
+            state.nextPoll = (m_BypassProxy && m_FallBackToDirect) ? now : now + RETRY_DELAY;
+        } else {
+            state.nextPoll = now + RETRY_DELAY;
+        }
+        handler->ResetLastRead();
+        state.retryPending = true;
+        break;
     }
     return result;
 }

@@ -50,7 +50,10 @@ class CThreadHelper {
     };
 
     void RequestStop();
-    void ApplyOfflineQueue(CRTMHandler* handler, COfflineCalendar* offline);
+    // Applies the host's changes to the offline store, then saves it when `save` is set. While a
+    // stop is requested nothing is applied unless `evenWhenStopping`.
+    void ApplyOfflineQueue(CRTMHandler* handler, COfflineCalendar* offline, bool save = true,
+                           bool evenWhenStopping = false);
     void SyncPass(CRTMHandler* handler, COfflineCalendar* offline, LoopState& state);
     // Works the outgoing queue; the result of the last item.
     uint32_t RunQueue(CRTMHandler* handler, COfflineCalendar* offline, LoopState& state);

@@ -13,9 +13,6 @@
 #include <functional>
 
 namespace {
-struct TaskIds {
-    wxString list, series, task;
-};
 
 bool IsNamed(const wxXmlNode* node, const wchar_t* name) {
     return node && node->GetType() == wxXML_ELEMENT_NODE && node->GetName().IsSameAs(name, false);
@@ -66,38 +63,59 @@ uint32_t CRTMConnection::CreateTimeline(const wxString& token, wxString& timelin
     wxString reply;
     const uint32_t status = CallMethod(BaseParams(token, wxT("rtm.timelines.create")), reply);
     if (!ParseReply(status, wxT("rtm.timelines.create"), reply))
-        return status;
+        return LastWorkResult();
     timeline = ExtractElement(reply, wxT("timeline"));
-    if (timeline.empty())
+    if (timeline.empty()) {
         ReportError(Translate(wxT("Unable to parse the timeline.")), 0, 200);
-    return status;
+        // An answer without its one value is no refusal of the work: it is tried again later.
+        return RTM_RETRY_LATER;
+    }
+    return RTM_OK;
 }
 
+namespace {
+// The note id to edit: the service's own when it told us the task's current notes (a queued copy
+// of the to-do may not know a note an earlier upload added); none for a task just added, whose
+// to-do may still name the notes of another task.
+wxString NoteIdToUse(bool isNew, bool haveCurrent, const wxString& wantedId, const wxString& currentId) {
+    if (isNew)
+        return wxString();
+    return haveCurrent ? currentId : wantedId;
+}
+}  // namespace
+
 uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* todo,
-                                    COfflineCalendar* offline) {
+                                    COfflineCalendar* offline, const UploadTarget& target) {
     wxString timeline;
-    uint32_t status = CreateTimeline(token, timeline);
-    if (timeline.empty())
-        return status;
+    const uint32_t timelineResult = CreateTimeline(token, timeline);
+    if (timelineResult != RTM_OK)
+        return timelineResult;
 
     const TaskFields wanted = MakeTaskFields(todo, handler);
     TaskIds ids;
-    bool isNew = !ParseTaskUid(todo, ids.list, ids.series, ids.task, handler);
-    if (!isNew && !listId.empty() && listId != ids.list)
-        isNew = true;  // moved to the configured list
+    bool isNew = false;
+    if (target.known) {
+        ids = *target.known;
+    } else {
+        isNew = !ParseTaskUid(todo, ids.list, ids.series, ids.task, handler);
+        if (!isNew && !listId.empty() && listId != ids.list)
+            isNew = true;  // moved to the configured list
+    }
 
     TaskFields current;
     bool haveCurrent = false;
+    // The last answer that held the task: what the read-back gives to the host.
+    wxString goodReply;
+    wxString goodMethod = isNew ? wxT("rtm.tasks.add") : wxT("rtm.tasks.setName");
     wxString reply;
-    wxString lastMethod = isNew ? wxT("rtm.tasks.add") : wxT("rtm.tasks.setName");
     if (!isNew) {
         RTMParams params = BaseParams(token, wxT("rtm.tasks.setName"));
         AddTaskPath(params, ids, timeline);
         params[wxT("name")] = wanted.name;
-        status = CallMethod(params, reply);
+        const uint32_t status = CallMethod(params, reply);
         const wxXmlNode* first = ParseReply(status, wxT("rtm.tasks.setName"), reply);
         if (!first)
-            return status;
+            return LastWorkResult();
         ForEachSeries(first, handler, [&](icalcomponent* c) {
             current = MakeTaskFields(c, handler);
             haveCurrent = true;
@@ -110,10 +128,12 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
         if (!listId.empty())
             params[wxT("list_id")] = listId;
         params[wxT("name")] = wanted.name;
-        status = CallMethod(params, reply);
+        if (target.beforeAdd)
+            target.beforeAdd();
+        const uint32_t status = CallMethod(params, reply);
         const wxXmlNode* first = ParseReply(status, wxT("rtm.tasks.add"), reply);
         if (!first)
-            return status;
+            return LastWorkResult();
         const bool parsed = ForEachSeries(first, handler, [&](icalcomponent* c) {
             TaskIds read;
             const bool ok = ParseTaskUid(c, read.list, read.series, read.task, handler);
@@ -122,17 +142,23 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
                 ids = read;
             return ok;
         });
-        if (!parsed) {
+        if (!parsed || ids.series.empty()) {
+            // The task may exist now; the retry looks for it before it adds again.
             ReportError(Translate(wxT("Unable to parse the ID from the task.")), 0, 200);
-            return status;
+            return RTM_RETRY_LATER;
         }
+        if (target.afterAdd)
+            target.afterAdd(ids);
     }
+    goodReply = reply;
 
-    // One field call: sent when its own condition holds and the service's value differs.
-    bool failed = false;
+    // One field call: sent when its own condition holds and the service's value differs. A call
+    // the service refuses is reported and skipped; one that may be repeated ends the upload.
+    uint32_t failure = RTM_OK;
+    bool refused = false;
     auto send = [&](const wxString& method, bool condition, bool differs, const RTMParams& own,
                     bool withPath) {
-        if (failed || !condition || (haveCurrent && !differs))
+        if (failure != RTM_OK || !condition || (haveCurrent && !differs))
             return;
         RTMParams params = BaseParams(token, method);
         if (withPath)
@@ -140,12 +166,15 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
         for (const auto& p : own)
             params[p.first] = p.second;
         params[wxT("timeline")] = timeline;
-        status = CallMethod(params, reply);
-        lastMethod = method;
-        if (method.StartsWith(wxT("rtm.tasks.complete")) || method.StartsWith(wxT("rtm.tasks.uncomplete")))
-            return;
-        if (!ParseReply(status, method, reply))
-            failed = true;
+        const uint32_t status = CallMethod(params, reply);
+        if (ParseReply(status, method, reply)) {
+            goodReply = reply;
+            goodMethod = method;
+        } else if (LastOutcome() == CallOutcome::REFUSED) {
+            refused = true;
+        } else {
+            failure = LastWorkResult();
+        }
     };
     send(wxT("rtm.tasks.setDueDate"), !wanted.due.empty(), wanted.due != current.due,
          {{wxT("due"), wanted.due}, {wxT("has_due_time"), wanted.has_due_time}}, true);
@@ -157,11 +186,15 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
     send(wxT("rtm.tasks.setURL"), true, wanted.url != current.url, {{wxT("url"), wanted.url}}, true);
     const struct {
         const wxString& text;
-        const wxString& noteId;
+        wxString noteId;
         const wxString& currentText;
         const wchar_t* title;
-    } notes[] = {{wanted.data_note, wanted.data_note_id, current.data_note, L"C2:data"},
-                 {wanted.description, wanted.description_note_id, current.description, L"C2:description"}};
+    } notes[] = {
+        {wanted.data_note, NoteIdToUse(isNew, haveCurrent, wanted.data_note_id, current.data_note_id),
+         current.data_note, L"C2:data"},
+        {wanted.description,
+         NoteIdToUse(isNew, haveCurrent, wanted.description_note_id, current.description_note_id),
+         current.description, L"C2:description"}};
     for (const auto& note : notes) {
         const bool add = note.noteId.empty();
         RTMParams own = {{wxT("note_title"), note.title}, {wxT("note_text"), note.text}};
@@ -170,22 +203,25 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
         send(add ? wxT("rtm.tasks.notes.add") : wxT("rtm.tasks.notes.edit"), !note.text.empty(),
              note.text != note.currentText, own, add);
     }
-    if (failed)
-        return status;
     send(wanted.completed ? wxT("rtm.tasks.complete") : wxT("rtm.tasks.uncomplete"), true,
          wanted.completed != current.completed, {}, true);
+    if (failure != RTM_OK)
+        return failure;
 
-    return ReadBack(status, lastMethod, reply, todo, offline);
+    const uint32_t readBack = ReadBack(goodMethod, goodReply, todo, offline, target);
+    if (readBack != RTM_OK)
+        return readBack;
+    return refused ? RTM_FAILED : RTM_OK;
 }
 
-uint32_t CRTMConnection::ReadBack(uint32_t status, const wxString& method, const wxString& reply,
-                                  const icalcomponent* todo, COfflineCalendar* offline) {
-    const wxXmlNode* first = ParseReply(status, method, reply);
+uint32_t CRTMConnection::ReadBack(const wxString& method, const wxString& reply, const icalcomponent* todo,
+                                  COfflineCalendar* offline, const UploadTarget& target) {
+    // The reply was read once already; reading it again cannot fail for want of an answer.
+    m_LastOutcome = CallOutcome::DONE;
+    const wxXmlNode* first = ParseReply(RTM_OK, method, reply);
     if (!first) {
-        // A call cancelled by a stop is no failure: the item waits for the next worker.
-        if (!m_Aborted)
-            ReportError(Translate(wxT("Unable to create the task.")), 0, 200);
-        return status;
+        ReportError(Translate(wxT("Unable to create the task.")), 0, 200);
+        return RTM_RETRY_LATER;
     }
     const wxString oldUid = ComponentUid(todo);
     const bool parsed = ForEachSeries(first, handler, [&](icalcomponent* c) {
@@ -195,10 +231,16 @@ uint32_t CRTMConnection::ReadBack(uint32_t status, const wxString& method, const
             return false;
         }
         const wxString newUid = ComponentUid(c);
+        if (target.deletionWaits && (target.deletionWaits(oldUid) || target.deletionWaits(newUid))) {
+            // Deleted in the host meanwhile: showing the task again would bring it back.
+            LogThrough(handler, LOG_INFO, wxT("The task \"%s\" is being deleted; not read back."), newUid);
+            icalcomponent_free(c);
+            return true;
+        }
         if (oldUid.empty() || oldUid != newUid) {
-            handler->LogFormat(LOG_INFO,
-                               wxT("Removed old component since the new uid doesn't match (%s <> %s)."),
-                               oldUid, newUid);
+            LogThrough(handler, LOG_INFO,
+                       wxT("Removed old component since the new uid doesn't match (%s <> %s)."), oldUid,
+                       newUid);
             icalcomponent* old = icalcomponent_new_clone(const_cast<icalcomponent*>(todo));
             if (offline)
                 offline->RemoveComponent(todo);
@@ -209,7 +251,9 @@ uint32_t CRTMConnection::ReadBack(uint32_t status, const wxString& method, const
         Corvane_AddComponent(c, handler, 2);
         return true;
     });
-    if (!parsed)
+    if (!parsed) {
         ReportError(Translate(wxT("Unable to parse the ID from the task.")), 0, 200);
-    return status;
+        return RTM_FAILED;
+    }
+    return RTM_OK;
 }

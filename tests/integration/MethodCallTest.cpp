@@ -54,17 +54,15 @@ TEST_F(MethodCallTest, EmptyTokenIsNeitherSentNorParsed) {
     EXPECT_TRUE(host().messages.empty());
 }
 
-TEST_F(MethodCallTest, UnavailablePageIsReportedTwiceWithStatusSeven) {
+TEST_F(MethodCallTest, UnavailablePageIsReportedOnceWithStatusSeven) {
     emulator->InjectFault(rtmemu::Fault::Of(rtmemu::Fault::UnavailablePage));
     auto connection = Connection();
     const uint32_t status = Call(*connection);
     EXPECT_EQ(status, RTM_UNAVAILABLE);
     EXPECT_EQ(connection->ParseReply(status, ECHO, reply), nullptr);
-    ASSERT_EQ(host().messages.size(), 2u);
+    EXPECT_EQ(connection->LastWorkResult(), RTM_RETRY_LATER);
+    ASSERT_EQ(host().messages.size(), 1u);
     EXPECT_EQ(Reports()[0], wxT("Remember The Milk Error (Work)!\nThe service is temporarily unavailable."));
-    EXPECT_EQ(Reports()[1], wxT("Remember The Milk Error (Work)!\nCall to method \"rtm.test.echo\" failed.\n"
-                                "Server returned result: (7) 200 ") +
-                                CONNECT_TEXT + wxT("."));
     EXPECT_EQ(host().messages[0].style, MSG_STYLE_ERROR);
     EXPECT_TRUE(host().messages[0].returnAtOnce);
     EXPECT_TRUE(host().messages[0].text.StartsWith(wxT("[")));
@@ -190,8 +188,11 @@ TEST_F(MethodCallTest, StalledServiceEndsAtTheLowSpeedLimit) {
     limits.lowSpeedSeconds = 1;
     connection->SetTransferLimits(limits);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Call(*connection), RTM_OK);
+    EXPECT_EQ(Call(*connection), RTM_NO_CONNECTION);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    // The request went out: the service may have acted, so the call is not simply repeated.
+    EXPECT_EQ(connection->LastOutcome(), CallOutcome::UNANSWERED);
+    EXPECT_EQ(connection->LastWorkResult(), RTM_RETRY_LATER);
     ASSERT_EQ(host().messages.size(), 1u);
     EXPECT_EQ(
         Reports()[0],

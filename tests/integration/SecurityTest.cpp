@@ -31,7 +31,8 @@ TEST_F(TlsTest, SelfSignedServerNeverSeesTheToken) {
     params[wxT("auth_token")] = wxT("0123456789abcdef0123456789abcdef01234567");
     auto connection = Connection();
     wxString reply;
-    EXPECT_EQ(connection->CallMethod(params, reply), RTM_OK);
+    EXPECT_EQ(connection->CallMethod(params, reply), RTM_NO_CONNECTION);
+    EXPECT_EQ(connection->LastOutcome(), CallOutcome::NOT_SENT);
     EXPECT_TRUE(emulator->Requests().empty());
     ASSERT_EQ(host().messages.size(), 1u);
     const wxString report = WithoutTime(host().messages[0].text);

@@ -192,7 +192,7 @@ TEST_F(UploadTest, AToDoOfAnotherListIsAddedToTheConfiguredOne) {
     EXPECT_NE(ReRead().find("UID:22:"), std::string::npos);
 }
 
-TEST_F(UploadTest, AFailedCallInTheMiddleChangesNeitherHostNorOfflineStore) {
+TEST_F(UploadTest, ARefusedFieldCallIsReportedAndTheRestStillReachTheService) {
     COfflineCalendar offline(wxFileName(tempDir, wxT("offline.ics")));
     emulator->SetRequestObserver([this](const rtmemu::LoggedRequest& r) {
         if (r.method == "rtm.tasks.setTags")
@@ -200,10 +200,12 @@ TEST_F(UploadTest, AFailedCallInTheMiddleChangesNeitherHostNorOfflineStore) {
     });
     const uint32_t result = Upload(Todo("host-6", "SUMMARY:Broken\r\nCATEGORIES:x\r\n"), &offline);
     emulator->SetRequestObserver(nullptr);
-    EXPECT_EQ(result, RTM_OK) << "reported by the method call";
-    EXPECT_EQ(Methods().back(), "rtm.tasks.setTags");
-    EXPECT_TRUE(host().added.empty());
-    EXPECT_EQ(offline.Components().Size(), 0u);
+    EXPECT_EQ(result, RTM_FAILED) << "a refusal is no success";
+    EXPECT_EQ(Methods().back(), "rtm.tasks.uncomplete");
+    // The task the add made is read back, so the host's UID gives way to the service's.
+    ASSERT_EQ(host().added.size(), 2u);
+    EXPECT_EQ(host().added[1].flags, 2u);
+    EXPECT_EQ(offline.Components().Size(), 1u);
     ASSERT_EQ(host().messages.size(), 1u);
     EXPECT_TRUE(host().messages[0].text.Contains(wxT("Call \"rtm.tasks.setTags\" failed:\nInvalid task")));
 }

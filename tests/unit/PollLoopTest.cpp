@@ -10,12 +10,15 @@
 #include <wx/memconf.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace {
+// A to-do of its own each time: the queue keeps one change per to-do.
 icalcomponent* Todo() {
+    static int series = 0;
     icalcomponent* todo = icalcomponent_new_vtodo();
-    icalcomponent_set_uid(todo, "1:2");
+    icalcomponent_set_uid(todo, ("1:" + std::to_string(++series)).c_str());
     return todo;
 }
 

@@ -91,14 +91,16 @@ TEST_F(QueueTest, WritesAreQueuedAsSeparateCopiesOnBothQueuesWithOfflineCopy) {
 TEST_F(QueueTest, DeletesWithoutOfflineCopyGoOnlyToTheOutgoingQueue) {
     WithOffline(false);
     icalcomponent* todo = NewTodo("x");
+    icalcomponent* other = NewTodo("y");
     ComponentArray array;
     array.Add(todo);
-    array.Add(todo);
+    array.Add(other);
     EXPECT_TRUE(handler->DeleteComponents(array));
     EXPECT_EQ(handler->QueueCount(true), 2u);
     EXPECT_EQ(handler->QueueCount(false), 0u);
     EXPECT_EQ(handler->Dequeue(true)->kind, ITEM_DELETE);
     icalcomponent_free(todo);
+    icalcomponent_free(other);
 }
 
 TEST_F(QueueTest, EmptyArrayQueuesNothing) {
