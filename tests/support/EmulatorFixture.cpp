@@ -50,6 +50,10 @@ CRTMHandler& EmulatorTest::Handler() {
     return *m_Handler;
 }
 
+void EmulatorTest::DropHandler() {
+    m_Handler.reset();
+}
+
 std::unique_ptr<CRTMConnection> EmulatorTest::Connection(bool bypassProxy) {
     return std::make_unique<CRTMConnection>(&Handler(), &Handler().Settings(), bypassProxy);
 }

@@ -21,6 +21,8 @@ class EmulatorTest : public FakeHostTest {
 
     // The handler "Work" (made on first use, so the test can set the host's answers before).
     CRTMHandler& Handler();
+    // Destroys the handler, as the host does when it ends; the next Handler() makes a new one.
+    void DropHandler();
     wxConfigBase& Config();
     std::unique_ptr<CRTMConnection> Connection(bool bypassProxy = false);
 

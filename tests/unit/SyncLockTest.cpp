@@ -6,6 +6,7 @@
 
 #include <wx/utils.h>
 
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -72,4 +73,20 @@ TEST_F(SyncLockTest, ConcurrentSynchronisationLetsThemOverlap) {
     ASSERT_FALSE(passesA.empty());
     ASSERT_FALSE(passesB.empty());
     EXPECT_TRUE(Overlap(passesA, passesB));
+}
+
+TEST_F(SyncLockTest, AWorkerWaitingForAnotherCalendarsPassStopsAtOnce) {
+    CRTMHandler handler(nullptr, wxT("A"), RTM_PLUGIN_NAME);
+    ScriptedWorker worker(WorkerClock::Real());
+    handler.Enqueue(true, ITEM_WRITE, icalcomponent_new_vtodo());
+    CThreadHelper::s_SyncLock.Enter();  // another calendar's pass runs
+    std::thread thread([&] { worker.PollLoop(&handler, 0, false); });
+    wxMilliSleep(1500);
+    const auto asked = std::chrono::steady_clock::now();
+    worker.RequestStop();
+    thread.join();
+    CThreadHelper::s_SyncLock.Leave();
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(1500));
+    EXPECT_TRUE(worker.TimesOf("write").empty());
+    EXPECT_EQ(handler.QueueCount(true), 1u) << "the change waits for the next worker";
 }
