@@ -219,3 +219,24 @@ TEST_F(AuthoriseTest, EmulatorPageApprovesThroughItsAllowButton) {
     EXPECT_FALSE(Stored(wxT("AuthToken")).empty());
 }
 }  // namespace
+
+// Only the service's word that the token is invalid throws a stored token away.
+TEST_F(AuthoriseTest, AFailedTokenCheckKeepsTheToken) {
+    const struct {
+        const char* name;
+        rtmemu::Fault fault;
+    } cases[] = {{"HTTP 500", rtmemu::Fault::Status(500)},
+                 {"HTTP 503", rtmemu::Fault::Status(503)},
+                 {"another failure envelope", rtmemu::Fault::Envelope(105)},
+                 {"cut-off body", rtmemu::Fault::Of(rtmemu::Fault::TruncatedBody)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        emulator->ClearRequests();
+        Store(wxT("AuthToken"), wxT("kept"));
+        emulator->InjectFault(c.fault);
+        EXPECT_FALSE(Authorise());
+        EXPECT_EQ(Stored(wxT("AuthToken")), wxT("kept"));
+        EXPECT_EQ(Methods(), (Calls{"rtm.auth.checkToken"})) << "no new authorisation";
+        EXPECT_TRUE(pages.empty());
+    }
+}

@@ -77,6 +77,9 @@ TEST_F(MergeTest, OfflineOnlyTodoIsUploadedOrDroppedByTheDecisionTable) {
         {true, "made-offline", Modified(LAST_SYNC - 50), true,
          wxT("The component has never been on the online calendar --> add it to the online.")},
         {true, "made-offline", readOnly, false, wxString()},
+        // Nor can a full download that lacks it, however old its change time.
+        {false, "made-offline", Modified(LAST_SYNC - 3600), true,
+         wxT("The component has never been on the online calendar --> add it to the online.")},
         {false, "1:100", DtStamp(LAST_SYNC - 100000), true, wxString()},
         {false, "1:100", Modified(LAST_SYNC + 10) + readOnly, false,
          wxT("The component is marked as read only so it won't be added to online.")},
@@ -238,4 +241,16 @@ TEST_F(MergeTest, SecondMergeStartsWithFreshListsAndSkipsClearedEntries) {
     Merge(true);
     EXPECT_TRUE(offline->Components().Find(wxT("1:100")));
     EXPECT_TRUE(host().HasLog(wxT("Updated component from online to offline: \"1:100\"")));
+}
+
+TEST_F(MergeTest, AToDoWhoseChangeWaitsForTheServiceIsLeftAlone) {
+    Offline("1:1", Modified(LAST_SYNC + 10) + "SUMMARY:edited in the host\r\n");
+    Online("1:1", Modified(LAST_SYNC + 20) + "SUMMARY:older on the service\r\n");
+    Offline("1:2", Modified(LAST_SYNC - 3600));  // would be dropped as created before the last sync
+    Online("1:9", Modified(LAST_SYNC));
+    offline->Merge(online, {}, false, LAST_SYNC, [](const wxString& uid) { return uid != wxT("1:9"); });
+    EXPECT_EQ(Summary(wxT("1:1")), "edited in the host");
+    EXPECT_TRUE(offline->Components().Find(wxT("1:2")));
+    EXPECT_TRUE(offline->ToUpload().empty());
+    EXPECT_TRUE(offline->ToRemove().empty());
 }
