@@ -5,7 +5,16 @@
 
 #include <wx/utils.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 const wxString ECHO = wxT("rtm.test.echo");
@@ -240,3 +249,82 @@ TEST_F(MethodCallTest, TraceOnlyWithTheDebugBit) {
     EXPECT_TRUE(host().HasLog(LOG_TRACE, wxT("Work: CURLINFO_HEADER_IN: HTTP/1.1 200 OK")));
 }
 }  // namespace
+
+namespace {
+// A server that keeps connections alive, answers every call with an envelope, and closes the
+// connection without an answer when asked to add a task; it counts the adds that reached it.
+class DroppingServer {
+  public:
+    DroppingServer() {
+        m_Socket = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(m_Socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        getsockname(m_Socket, reinterpret_cast<sockaddr*>(&address), &length);
+        m_Port = ntohs(address.sin_port);
+        listen(m_Socket, 4);
+        m_Thread = std::thread([this] { Serve(); });
+    }
+    // The client's connections must be closed first (destroy the connection before the server).
+    ~DroppingServer() {
+        m_Stop = true;
+        shutdown(m_Socket, SHUT_RDWR);
+        close(m_Socket);
+        m_Thread.join();
+    }
+    int Port() const { return m_Port; }
+    int adds() const { return m_Adds; }
+
+  private:
+    void Serve() {
+        std::vector<std::thread> connections;
+        for (int client; !m_Stop && (client = accept(m_Socket, nullptr, nullptr)) >= 0;)
+            connections.emplace_back([this, client] { Answer(client); });
+        for (std::thread& t : connections)
+            t.join();
+    }
+    void Answer(int client) {
+        std::string request;
+        char buffer[4096];
+        ssize_t n;
+        while ((n = recv(client, buffer, sizeof buffer, 0)) > 0) {
+            request.append(buffer, static_cast<size_t>(n));
+            const size_t end = request.find("\r\n\r\n");
+            if (end == std::string::npos)
+                continue;
+            if (request.find("method=rtm.tasks.add") < end) {
+                ++m_Adds;
+                break;  // carried out, but the answer is lost with the connection
+            }
+            const std::string body = "<rsp stat=\"ok\"><timeline>1</timeline></rsp>";
+            const std::string answer = "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
+                                       std::to_string(body.size()) + "\r\n\r\n" + body;
+            send(client, answer.data(), answer.size(), MSG_NOSIGNAL);
+            request.erase(0, end + 4);
+        }
+        close(client);
+    }
+    int m_Socket = -1;
+    int m_Port = 0;
+    std::atomic<bool> m_Stop{false};
+    std::atomic<int> m_Adds{0};
+    std::thread m_Thread;
+};
+}  // namespace
+
+TEST_F(MethodCallTest, ACallThatChangesTheServiceIsNeverSentAgainByTheTransport) {
+    DroppingServer server;
+    wxSetEnv(RTM_SERVICE_URL_VARIABLE, wxString::Format(wxT("http://127.0.0.1:%d"), server.Port()));
+    auto connection = Connection();
+    RTMParams params = EchoParams();
+    params[wxT("method")] = wxT("rtm.timelines.create");
+    ASSERT_EQ(connection->CallMethod(params, reply), RTM_OK);  // leaves a connection to reuse
+    params[wxT("method")] = wxT("rtm.tasks.add");
+    connection->CallMethod(params, reply);
+    EXPECT_EQ(server.adds(), 1);
+    EXPECT_EQ(connection->LastOutcome(), CallOutcome::UNANSWERED);
+    EXPECT_EQ(connection->LastWorkResult(), RTM_RETRY_LATER);
+    connection.reset();
+}
