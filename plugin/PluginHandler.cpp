@@ -165,7 +165,7 @@ void CPluginHandler::RecordAddSent(const wxString& uid, int64_t since) {
         identity.state = TaskIdentity::ADD_SENT;
         identity.since = since;
     }
-    SaveJournal();
+    SaveIdentities();
 }
 
 void CPluginHandler::RecordCreated(const wxString& uid, const TaskIds& ids) {
@@ -177,7 +177,7 @@ void CPluginHandler::RecordCreated(const wxString& uid, const TaskIds& ids) {
         if (identity.since == 0)
             identity.since = static_cast<int64_t>(std::time(nullptr));
     }
-    SaveJournal();
+    SaveIdentities();
 }
 
 void CPluginHandler::ForgetIdentity(const wxString& uid) {
@@ -186,19 +186,24 @@ void CPluginHandler::ForgetIdentity(const wxString& uid) {
         if (!m_Identities.erase(uid))
             return;
     }
-    SaveJournal();
+    SaveIdentities();
 }
 
-void CPluginHandler::LoadJournal(const wxString& path) {
-    std::vector<PendingChange> changes;
-    IdentityMap identities;
-    ReadJournalFile(path, changes, identities);
-    const int64_t oldest = static_cast<int64_t>(std::time(nullptr)) - IDENTITY_LIFETIME_SECONDS;
+void CPluginHandler::LoadJournal(const wxString& pendingPath, const wxString& addedPath) {
     {
         wxCriticalSectionLocker lock(m_QueueLock);
         if (!m_JournalPath.empty())
             return;
-        m_JournalPath = path;
+    }
+    std::vector<PendingChange> changes, none;
+    IdentityMap identities, noIdentities;
+    ReadJournalFile(pendingPath, changes, noIdentities);
+    ReadJournalFile(addedPath, none, identities);
+    const int64_t oldest = static_cast<int64_t>(std::time(nullptr)) - IDENTITY_LIFETIME_SECONDS;
+    {
+        wxCriticalSectionLocker lock(m_QueueLock);
+        m_JournalPath = pendingPath;
+        m_AddedPath = addedPath;
         for (auto& entry : identities) {
             if (entry.second.state == TaskIdentity::ADD_SENT || entry.second.since >= oldest)
                 m_Identities.insert(entry);
@@ -219,9 +224,19 @@ void CPluginHandler::LoadJournal(const wxString& path) {
         }
         m_JournalChanged = true;
     }
-    if (!changes.empty())
-        HostLog(LOG_INFO, EscapePercent(wxString::Format(wxT("%s: %i waiting changes taken from \"%s\""),
-                                                         m_Name, static_cast<int>(changes.size()), path)));
+    if (!changes.empty()) {
+        HostLog(LOG_INFO,
+                EscapePercent(wxString::Format(wxT("%s: %i waiting changes taken from \"%s\""), m_Name,
+                                               static_cast<int>(changes.size()), pendingPath)));
+    }
+}
+
+void CPluginHandler::WriteJournal(const wxString& path, const std::string& text, bool& changed) {
+    if (WriteJournalFile(path, text))
+        return;
+    HostLog(LOG_ERROR, EscapePercent(m_Name + wxT(": Unable to write the file \"") + path + wxT("\".")));
+    wxCriticalSectionLocker lock(m_QueueLock);
+    changed = true;  // tried again at the next chance
 }
 
 void CPluginHandler::SaveJournal() {
@@ -234,7 +249,6 @@ void CPluginHandler::SaveJournal() {
             return;
         path = m_JournalPath;
         JournalView view;
-        view.identities = &m_Identities;
         if (m_InFlight)
             view.changes.emplace_back(m_InFlight->kind, m_InFlight->component);
         for (const auto& item : m_OutgoingQueue) {
@@ -244,11 +258,24 @@ void CPluginHandler::SaveJournal() {
         text = FormatJournal(view);
         m_JournalChanged = false;
     }
-    if (!WriteJournalFile(path, text)) {
-        HostLog(LOG_ERROR, EscapePercent(m_Name + wxT(": Unable to write the file \"") + path + wxT("\".")));
+    WriteJournal(path, text, m_JournalChanged);
+}
+
+void CPluginHandler::SaveIdentities() {
+    wxMutexLocker fileLock(m_JournalFileLock);
+    wxString path;
+    std::string text;
+    {
         wxCriticalSectionLocker lock(m_QueueLock);
-        m_JournalChanged = true;  // tried again at the next chance
+        if (m_AddedPath.empty())
+            return;
+        path = m_AddedPath;
+        JournalView view;
+        view.identities = &m_Identities;
+        text = FormatJournal(view);
     }
+    bool unused = false;
+    WriteJournal(path, text, unused);
 }
 
 void CPluginHandler::SaveJournalIfChanged() {

@@ -44,9 +44,10 @@ class CPluginHandler : public CCalendarHandler {
     void RecordCreated(const wxString& uid, const TaskIds& ids);
     void ForgetIdentity(const wxString& uid);
 
-    // The journal of waiting changes: read once, when the calendar is first started (its changes go
-    // before those queued since), and written whenever it changed, from then on.
-    void LoadJournal(const wxString& path);
+    // The journals of waiting changes and of added tasks: read once, when the calendar is first
+    // started (the waiting changes go before those queued since), and written whenever they
+    // changed, from then on.
+    void LoadJournal(const wxString& pendingPath, const wxString& addedPath);
     void SaveJournal();
     void SaveJournalIfChanged();
 
@@ -70,6 +71,9 @@ class CPluginHandler : public CCalendarHandler {
     Queue::iterator FindWaiting(const wxString& uid);
     wxString ResolvedUid(const wxString& uid) const;
     bool ServiceMayHave(const wxString& uid) const;
+    void SaveIdentities();
+    // Writes the text to the file; a failure is logged and leaves `changed` set for another try.
+    void WriteJournal(const wxString& path, const std::string& text, bool& changed);
 
     bool m_MirrorToOffline;
     icaltimetype m_LastRead;
@@ -80,6 +84,7 @@ class CPluginHandler : public CCalendarHandler {
     IdentityMap m_Identities;
     std::unique_ptr<QueueItem> m_InFlight;  // a copy of the change the worker has taken
     wxString m_JournalPath;                 // empty until the journal is loaded
+    wxString m_AddedPath;
     bool m_JournalChanged = false;
     wxMutex m_JournalFileLock;  // one writer of the file at a time
 };

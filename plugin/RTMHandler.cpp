@@ -53,7 +53,8 @@ void CRTMHandler::Start(void*) {
     if (!Authorise() && !m_Settings.keepOfflineCopy)
         return;
     ReadAuthToken();
-    LoadJournal(JournalPath(m_Settings.dataDir.GetPath(wxPATH_GET_VOLUME), m_Section, m_Name));
+    const wxString dir = m_Settings.dataDir.GetPath(wxPATH_GET_VOLUME);
+    LoadJournal(JournalPath(dir, m_Section, m_Name), JournalPath(dir, m_Section, m_Name, wxT("Added")));
     std::unique_ptr<RTMSettings> copy;
     {
         // The last sync time is the previous worker's, which wrote it under this lock.

@@ -126,11 +126,13 @@ bool ParseJournal(const std::string& text, std::vector<PendingChange>& changes, 
     return false;
 }
 
-wxString JournalPath(const wxString& directory, const wxString& section, const wxString& name) {
+wxString JournalPath(const wxString& directory, const wxString& section, const wxString& name,
+                     const wxString& kind) {
     wxString safe = section + wxT("-") + name;
     for (const wxChar bad : wxString(wxT("\\/:*?\"<>|.")))
         safe.Replace(wxString(bad), wxT("_"));
-    wxFileName file(directory, safe + wxString::Format(wxT("-%08x-Pending.journal"), NameDigest(name)));
+    wxFileName file(directory,
+                    safe + wxString::Format(wxT("-%08x-"), NameDigest(name)) + kind + wxT(".journal"));
     return file.GetFullPath();
 }
 

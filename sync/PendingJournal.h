@@ -38,8 +38,11 @@ std::string FormatJournal(const JournalView& view);
 // False when the text is not a journal; what could be read before the damage is kept.
 bool ParseJournal(const std::string& text, std::vector<PendingChange>& changes, IdentityMap& identities);
 
-// The journal's path for a calendar: unique to the calendar's whole name.
-wxString JournalPath(const wxString& directory, const wxString& section, const wxString& name);
+// The journal's path for a calendar, unique to the calendar's whole name: `kind` "Pending" for the
+// waiting changes, "Added" for what is known of the tasks the uploads added. The second is written
+// at every add, so it does not carry the queue along.
+wxString JournalPath(const wxString& directory, const wxString& section, const wxString& name,
+                     const wxString& kind = wxT("Pending"));
 
 // Reads the file (false and nothing read when it is missing or unreadable) and writes it atomically.
 bool ReadJournalFile(const wxString& path, std::vector<PendingChange>& changes, IdentityMap& identities);

@@ -50,7 +50,8 @@ class NothingLostTest : public EmulatorTest {
     CRTMHandler& Started() {
         CRTMHandler& handler = Handler();
         handler.ReadAuthToken();
-        handler.LoadJournal(JournalPath(tempDir, RTM_PLUGIN_NAME, wxT("Work")));
+        handler.LoadJournal(JournalPath(tempDir, RTM_PLUGIN_NAME, wxT("Work")),
+                            JournalPath(tempDir, RTM_PLUGIN_NAME, wxT("Work"), wxT("Added")));
         return handler;
     }
     // Runs one worker of the handler on a fake clock until `until` holds (by default: its outgoing
