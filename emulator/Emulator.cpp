@@ -5,6 +5,11 @@
 
 #include <httplib.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <sstream>
 
 namespace rtmemu {
@@ -179,13 +184,16 @@ void Emulator::ClearFaults() {
     m_Faults.clear();
 }
 
-bool Emulator::TakeFault(Fault& fault) {
+bool Emulator::TakeFault(const std::string& method, Fault& fault) {
     std::lock_guard<std::mutex> lock(m_Mutex);
-    if (m_Faults.empty())
-        return false;
-    fault = m_Faults.front();
-    m_Faults.pop_front();
-    return true;
+    for (auto queued = m_Faults.begin(); queued != m_Faults.end(); ++queued) {
+        if (queued->method.empty() || queued->method == method) {
+            fault = *queued;
+            m_Faults.erase(queued);
+            return true;
+        }
+    }
+    return false;
 }
 
 void Emulator::Record(LoggedRequest entry) {
@@ -225,16 +233,16 @@ void Emulator::ClearRequests() {
 void Emulator::HandleRest(const httplib::Request& request, httplib::Response& response) {
     LoggedRequest entry = NewLogEntry(request);
     entry.method = Get(entry.params, "method");
-    const bool hasSignature = entry.params.count("api_sig") != 0;
-    const std::string secret = m_Options.sharedSecret;
-    if (hasSignature) {
+    if (entry.params.count("api_sig") != 0) {
         entry.signatureChecked = true;
-        entry.signatureValid = ComputeSignature(secret, entry.params) == Get(entry.params, "api_sig");
+        entry.signatureValid =
+            ComputeSignature(m_Options.sharedSecret, entry.params) == Get(entry.params, "api_sig");
     }
     Record(entry);
 
     Fault fault;
-    if (TakeFault(fault)) {
+    const bool faulty = TakeFault(entry.method, fault);
+    if (faulty) {
         switch (fault.kind) {
             case Fault::HttpStatus:
                 response.status = fault.status;
@@ -261,42 +269,86 @@ void Emulator::HandleRest(const httplib::Request& request, httplib::Response& re
             case Fault::Stall:
                 Pause(fault.stallMilliseconds);
                 break;
+            case Fault::LostReply:
+            case Fault::StallAfter:
+                break;
         }
     }
 
-    const auto reply = [&response](int code, const std::string& message) {
-        response.set_content(FailEnvelope(code, message), XML_TYPE);
-    };
+    const std::string body = Answer(entry);
+    if (faulty && fault.kind == Fault::LostReply)
+        return LoseReply(request, response, body, fault);
+    if (faulty && fault.kind == Fault::StallAfter)
+        Pause(fault.stallMilliseconds);
+    response.set_content(body, XML_TYPE);
+}
+
+std::string Emulator::Answer(const LoggedRequest& entry) {
     const std::string format = Get(entry.params, "format");
     if (!format.empty() && format != "rest")
-        return reply(ERR_FORMAT_NOT_FOUND, ErrorMessage(ERR_FORMAT_NOT_FOUND, format));
+        return FailEnvelope(ERR_FORMAT_NOT_FOUND, ErrorMessage(ERR_FORMAT_NOT_FOUND, format));
     const MethodEntry* registered = m_Methods.Find(entry.method);
     if (!registered)
-        return reply(ERR_METHOD_NOT_FOUND, ErrorMessage(ERR_METHOD_NOT_FOUND, entry.method));
+        return FailEnvelope(ERR_METHOD_NOT_FOUND, ErrorMessage(ERR_METHOD_NOT_FOUND, entry.method));
+    const auto refuse = [](int code) { return FailEnvelope(code, ErrorMessage(code)); };
     if (Get(entry.params, "api_key") != m_Options.apiKey)
-        return reply(ERR_INVALID_API_KEY, ErrorMessage(ERR_INVALID_API_KEY));
-    if (registered->signatureRequired && !hasSignature)
-        return reply(ERR_MISSING_SIGNATURE, ErrorMessage(ERR_MISSING_SIGNATURE));
+        return refuse(ERR_INVALID_API_KEY);
+    if (registered->signatureRequired && !entry.signatureChecked)
+        return refuse(ERR_MISSING_SIGNATURE);
     // A signature is checked whenever one is sent, even where none is required.
-    if (hasSignature && !entry.signatureValid)
-        return reply(ERR_INVALID_SIGNATURE, ErrorMessage(ERR_INVALID_SIGNATURE));
+    if (entry.signatureChecked && !entry.signatureValid)
+        return refuse(ERR_INVALID_SIGNATURE);
 
     MethodCall call{entry.params, m_State, std::nullopt};
     if (registered->perms != Perms::None) {
         call.grant = m_State.FindToken(Get(entry.params, "auth_token"));
         if (!entry.params.count("auth_token"))
-            return reply(ERR_NOT_LOGGED_IN, ErrorMessage(ERR_NOT_LOGGED_IN));
+            return refuse(ERR_NOT_LOGGED_IN);
         if (!call.grant)
-            return reply(ERR_INVALID_TOKEN, ErrorMessage(ERR_INVALID_TOKEN));
+            return refuse(ERR_INVALID_TOKEN);
         if (call.grant->perms < registered->perms)
-            return reply(ERR_NOT_LOGGED_IN, ErrorMessage(ERR_NOT_LOGGED_IN));
+            return refuse(ERR_NOT_LOGGED_IN);
     }
     const MethodResult result = registered->handler(call);
     if (result.errorCode) {
-        return reply(result.errorCode,
-                     result.errorMessage.empty() ? ErrorMessage(result.errorCode) : result.errorMessage);
+        return FailEnvelope(result.errorCode, result.errorMessage.empty() ? ErrorMessage(result.errorCode)
+                                                                          : result.errorMessage);
     }
-    response.set_content(OkEnvelope(result.payload), XML_TYPE);
+    return OkEnvelope(result.payload);
+}
+
+void Emulator::LoseReply(const httplib::Request& request, httplib::Response& response,
+                         const std::string& body, const Fault& fault) {
+    if (fault.reset) {
+        // The server gives no handle on the connection: find its socket by the client's port. With
+        // a zero linger time, closing it resets the connection. A fresh socket takes over its
+        // number, so the server's own writes and close later go to that one.
+        for (int fd = 0; fd < 1024; ++fd) {
+            sockaddr_in local{}, peer{};
+            socklen_t localLength = sizeof(local), peerLength = sizeof(peer);
+            if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) != 0 ||
+                getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0 ||
+                local.sin_family != AF_INET || ntohs(local.sin_port) != m_Port ||
+                ntohs(peer.sin_port) != request.remote_port) {
+                continue;
+            }
+            const linger reset{1, 0};
+            setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof(reset));
+            const int standIn = socket(AF_INET, SOCK_STREAM, 0);
+            if (standIn >= 0) {
+                dup2(standIn, fd);
+                close(standIn);
+            }
+            break;
+        }
+    }
+    // A provider that fails makes the server drop the connection before the reply is complete.
+    const std::string half = fault.reset ? std::string() : body.substr(0, body.size() / 2);
+    response.set_chunked_content_provider(XML_TYPE, [half](size_t, httplib::DataSink& sink) {
+        if (!half.empty())
+            sink.write(half.data(), half.size());
+        return false;
+    });
 }
 
 bool Emulator::CheckPageParams(const std::multimap<std::string, std::string>& params, std::string& frob,

@@ -40,7 +40,8 @@ struct EmulatorOptions {
     std::string privateKeyFile;
 };
 
-// A fault for the next requests to the REST endpoint.
+// A fault for the next requests to the REST endpoint (to the next calls of `method` when it is set;
+// other calls then pass it by).
 struct Fault {
     enum Kind {
         HttpStatus,       // the status with `body` (a plain error page when empty)
@@ -50,6 +51,9 @@ struct Fault {
         NonXmlBody,       // HTTP 200 with a body that is not XML
         EmptyBody,        // HTTP 200 with a body of zero bytes
         Stall,            // no answer for `stallMilliseconds`, then the normal one
+        // The call is carried out (the account changes), then the reply goes astray:
+        LostReply,   // the connection closes part-way through the body (or is reset, `reset`)
+        StallAfter,  // no answer for `stallMilliseconds`, then the normal one
     };
     Kind kind = HttpStatus;
     int status = 500;
@@ -57,6 +61,14 @@ struct Fault {
     int code = 105;
     std::string message;
     int stallMilliseconds = 0;
+    bool reset = false;
+    std::string method;
+
+    // Only calls of this REST method take the fault.
+    Fault& ForMethod(std::string name) {
+        method = std::move(name);
+        return *this;
+    }
 
     static Fault Status(int status, std::string body = std::string()) {
         Fault f;
@@ -78,6 +90,19 @@ struct Fault {
     }
     static Fault StallFor(int milliseconds) {
         Fault f = Of(Stall);
+        f.stallMilliseconds = milliseconds;
+        return f;
+    }
+    // Carried out, then the reply cut short (libcurl: partial transfer) or the connection reset
+    // (libcurl: receive error).
+    static Fault Lost(bool resetConnection = false) {
+        Fault f = Of(LostReply);
+        f.reset = resetConnection;
+        return f;
+    }
+    // Carried out, then nothing for that long: a client with less patience gives up on it.
+    static Fault StallAfterCall(int milliseconds) {
+        Fault f = Of(StallAfter);
         f.stallMilliseconds = milliseconds;
         return f;
     }
@@ -133,7 +158,13 @@ class Emulator {
     void HandleAuthAllow(const httplib::Request& request, httplib::Response& response);
     void HandleRevoke(const httplib::Request& request, httplib::Response& response);
     void HandleLog(const httplib::Request& request, httplib::Response& response);
-    bool TakeFault(Fault& fault);
+    // The first queued fault for this REST method (or for any), taken off the queue.
+    bool TakeFault(const std::string& method, Fault& fault);
+    // The reply of a call that passed the faults: the method's envelope or the check that refused it.
+    std::string Answer(const LoggedRequest& entry);
+    // Lets the reply of a carried-out call go astray as `fault` says.
+    void LoseReply(const httplib::Request& request, httplib::Response& response, const std::string& body,
+                   const Fault& fault);
     void Record(LoggedRequest entry);
     // Checks the page parameters; the frob and permission on success, else the reason.
     bool CheckPageParams(const std::multimap<std::string, std::string>& params, std::string& frob,

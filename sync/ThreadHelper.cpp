@@ -61,7 +61,7 @@ CThreadHelper::CThreadHelper()
       m_KeepOfflineCopy(false),
       m_SkipCompleted(false),
       m_ConcurrentSync(false),
-      m_Clock(&WorkerClock::Real()) {}
+      m_Clock(&WorkerClock::Default()) {}
 
 CThreadHelper::~CThreadHelper() = default;
 

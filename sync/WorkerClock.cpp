@@ -3,6 +3,8 @@
 #include <wx/time.h>
 #include <wx/utils.h>
 
+#include <atomic>
+
 namespace {
 class RealClock : public WorkerClock {
   public:
@@ -12,9 +14,20 @@ class RealClock : public WorkerClock {
             wxMilliSleep(static_cast<unsigned long>(millis));
     }
 };
+
+std::atomic<WorkerClock*> s_Default{nullptr};
 }  // namespace
 
 WorkerClock& WorkerClock::Real() {
     static RealClock clock;
     return clock;
+}
+
+WorkerClock& WorkerClock::Default() {
+    WorkerClock* clock = s_Default.load();
+    return clock ? *clock : Real();
+}
+
+void WorkerClock::SetDefault(WorkerClock* clock) {
+    s_Default.store(clock);
 }

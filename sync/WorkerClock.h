@@ -12,4 +12,8 @@ class WorkerClock {
 
     // The real clock (wxGetLocalTimeMillis and wxMilliSleep).
     static WorkerClock& Real();
+    // The clock new workers start with: the real one unless a test process set another (null:
+    // back to the real one). Set it before workers start; it must outlive them.
+    static WorkerClock& Default();
+    static void SetDefault(WorkerClock* clock);
 };

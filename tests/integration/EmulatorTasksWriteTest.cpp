@@ -2,6 +2,9 @@
 // and the complete series (or note) in every reply.
 #include "tests/support/EmulatorTaskClient.h"
 
+#include "emulator/Signature.h"
+
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 using rtmemu::TaskRef;
@@ -440,6 +443,71 @@ TEST_F(EmulatorTasksWriteTest, ChangesReachTheNextIncrementalRead) {
     const wxXmlNode* series = ChildOf(ChildOf(reply.Payload("tasks"), "list"), "taskseries");
     EXPECT_EQ(AttrOf(series, "id"), ref.seriesId);
     EXPECT_EQ(AttrOf(series, "url"), "http://example.com");
+}
+
+// A write through libcurl, as the plug-in sends it, with one second of patience for a silent
+// server: the transfer's result code.
+CURLcode CurlWrite(int port, std::map<std::string, std::string> params) {
+    const std::multimap<std::string, std::string> all(params.begin(), params.end());
+    params["api_sig"] = rtmemu::ComputeSignature(rtmemu::DEFAULT_SHARED_SECRET, all);
+    CURL* curl = curl_easy_init();
+    std::string url = "http://127.0.0.1:" + std::to_string(port) + "/services/rest/?";
+    for (const auto& param : params) {
+        char* value = curl_easy_escape(curl, param.second.c_str(), static_cast<int>(param.second.size()));
+        url += param.first + "=" + value + "&";
+        curl_free(value);
+    }
+    std::string reply;
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 1L);
+    curl_easy_setopt(
+        curl, CURLOPT_WRITEFUNCTION, +[](char* data, size_t size, size_t count, void* out) {
+            static_cast<std::string*>(out)->append(data, size * count);
+            return size * count;
+        });
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
+    const CURLcode result = curl_easy_perform(curl);
+    curl_easy_cleanup(curl);
+    return result;
+}
+
+TEST_F(EmulatorTasksWriteTest, ACarriedOutCallWhoseReplyGoesAstrayStillChangesTheAccount) {
+    struct Case {
+        const char* what;
+        rtmemu::Fault fault;
+        CURLcode seen;
+    };
+    const Case cases[] = {
+        {"cut short", rtmemu::Fault::Lost(), CURLE_PARTIAL_FILE},
+        {"reset", rtmemu::Fault::Lost(true), CURLE_RECV_ERROR},
+        {"stalled past the client's patience", rtmemu::Fault::StallAfterCall(3000), CURLE_OPERATION_TIMEDOUT},
+    };
+    for (const Case& c : cases) {
+        const std::string name = std::string("Renamed, reply ") + c.what;
+        Params params = PathOf(ref);
+        emulator->InjectFault(c.fault);
+        params.insert({{"method", "rtm.tasks.setName"},
+                       {"name", name},
+                       {"api_key", rtmemu::DEFAULT_API_KEY},
+                       {"auth_token", token}});
+        EXPECT_EQ(CurlWrite(emulator->Port(), params), c.seen) << c.what;
+        EXPECT_EQ(Store().FindSeries(ref.seriesId)->name, name) << c.what;
+    }
+}
+
+TEST_F(EmulatorTasksWriteTest, AFaultForOneMethodWaitsForThatMethodAndLetsTheOthersThrough) {
+    emulator->InjectFault(rtmemu::Fault::Envelope(105).ForMethod("rtm.tasks.setTags"));
+    emulator->InjectFault(rtmemu::Fault::Status(503).ForMethod("rtm.tasks.setURL"));
+    EXPECT_TRUE(Write("rtm.tasks.setName", {{"name", "Still fine"}}).Ok());
+    EXPECT_TRUE(Write("rtm.tasks.setPriority", {{"priority", "1"}}).Ok());
+    EXPECT_EQ(Write("rtm.tasks.setURL", {{"url", "http://example.com"}}).httpStatus, 503);
+    EXPECT_EQ(Write("rtm.tasks.setTags", {{"tags", "refused"}}).ErrorCode(), 105);
+    EXPECT_TRUE(Write("rtm.tasks.setTags", {{"tags", "taken"}}).Ok()) << "each fault is taken once";
+    const TaskSeries stored = *Store().FindSeries(ref.seriesId);
+    EXPECT_EQ(stored.name, "Still fine");
+    EXPECT_EQ(stored.tags, std::vector<std::string>{"taken"});
+    EXPECT_EQ(stored.url, "");
 }
 
 }  // namespace
