@@ -3,6 +3,8 @@
 #include "plugin/HostApi.h"
 #include "plugin/Log.h"
 
+#include <wx/filename.h>
+
 #include <ctime>
 
 namespace {
@@ -197,6 +199,7 @@ void CPluginHandler::LoadJournal(const wxString& pendingPath, const wxString& ad
     }
     std::vector<PendingChange> changes, none;
     IdentityMap identities, noIdentities;
+    m_JournalExisted = wxFileName::FileExists(pendingPath);
     ReadJournalFile(pendingPath, changes, noIdentities);
     ReadJournalFile(addedPath, none, identities);
     const int64_t oldest = static_cast<int64_t>(std::time(nullptr)) - IDENTITY_LIFETIME_SECONDS;
@@ -276,6 +279,11 @@ void CPluginHandler::SaveIdentities() {
     }
     bool unused = false;
     WriteJournal(path, text, unused);
+}
+
+bool CPluginHandler::JournalLoaded() {
+    wxCriticalSectionLocker lock(m_QueueLock);
+    return !m_JournalPath.empty();
 }
 
 void CPluginHandler::SaveJournalIfChanged() {

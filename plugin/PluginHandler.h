@@ -50,6 +50,10 @@ class CPluginHandler : public CCalendarHandler {
     void LoadJournal(const wxString& pendingPath, const wxString& addedPath);
     void SaveJournal();
     void SaveJournalIfChanged();
+    bool JournalLoaded();
+    // Whether the journal of waiting changes was there when it was loaded.
+    bool JournalExisted() const { return m_JournalExisted; }
+    void SetJournalExisted() { m_JournalExisted = JournalLoaded(); }
 
     // Last read time, guarded by m_QueueLock as well.
     icaltimetype GetLastRead();
@@ -86,5 +90,6 @@ class CPluginHandler : public CCalendarHandler {
     wxString m_JournalPath;                 // empty until the journal is loaded
     wxString m_AddedPath;
     bool m_JournalChanged = false;
+    bool m_JournalExisted = false;
     wxMutex m_JournalFileLock;  // one writer of the file at a time
 };

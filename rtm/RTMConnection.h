@@ -104,6 +104,14 @@ class CRTMConnection {
     // Gives the series of an upload's last reply to the host and the offline store.
     uint32_t ReadBack(const wxString& method, const wxString& reply, const icalcomponent* todo,
                       COfflineCalendar* offline, const UploadTarget& target);
+    // Reads the task back through a download of the list's recent changes, when the last answer
+    // did not hold it.
+    uint32_t FetchAndReadBack(const wxString& token, const TaskIds& ids, const icalcomponent* todo,
+                              COfflineCalendar* offline, const UploadTarget& target);
+    // Gives a re-read task to the host and the offline store in place of the uploaded to-do; takes
+    // the component. False when it carries no ids.
+    bool Deliver(icalcomponent* c, const icalcomponent* todo, COfflineCalendar* offline,
+                 const UploadTarget& target);
     // Queues the merge's uploads, leaving out copies of to-dos whose task exists already.
     void QueueMergeUploads(COfflineCalendar& offline);
     uint32_t CallAuthMethod(const wxString& method, const wxString& argName, const wxString& argValue,

@@ -52,6 +52,10 @@ class COfflineCalendar {
         LogText(level, wxString::Format(format, args...));
     }
 
+    // Set when every unsent change of the host is known to wait on the outgoing queue (the merge
+    // then no longer guesses from change times which offline copies hold unsent changes).
+    void SetChangesTracked(bool tracked) { m_ChangesTracked = tracked; }
+
     const ComponentMap& Components() const { return m_Components; }
     // Copies of offline to-dos the last merge wants sent to the service.
     const ComponentList& ToUpload() const { return m_ToUpload; }
@@ -81,6 +85,7 @@ class COfflineCalendar {
     ComponentList m_ToRemove;
     wxFileName m_FileName;
     bool m_Modified = false;
+    bool m_ChangesTracked = false;
 
     bool m_Unreadable = false;    // the file exists but could not be read; keep it at the next save
     bool m_WriteFailing = false;  // the last save failed; repeats are logged quietly

@@ -53,6 +53,14 @@ COfflineCalendar::Decision COfflineCalendar::DecideOfflineOnly(const icalcompone
     }
     if (onlineEmpty)
         return Decision::DROP;
+    if (m_ChangesTracked) {
+        // Every change the host made waits on the outgoing queue until the service has it, so this
+        // copy holds nothing the service lacks: the task was completed or deleted there. Its
+        // change time cannot tell, since an upload's read-back is newer than the last merge.
+        Log(LOG_DEBUG,
+            wxT("The component is no longer open on the online calendar --> remove from offline."));
+        return Decision::DROP;
+    }
     icalproperty* modified =
         icalcomponent_get_first_property(const_cast<icalcomponent*>(component), ICAL_LASTMODIFIED_PROPERTY);
     if (!modified || !icalproperty_get_value(modified))

@@ -96,8 +96,14 @@ uint32_t CThreadHelper::PollLoop(CRTMHandler* handler, int32_t pollMinutes, bool
 
     {
         std::unique_ptr<COfflineCalendar> offline;
-        if (m_KeepOfflineCopy)
+        if (m_KeepOfflineCopy) {
+            // An offline file from before the journal of waiting changes may hold changes that only
+            // its change times tell of.
+            const bool fromBefore = m_OfflineFile.FileExists() && !handler->JournalExisted();
             offline = std::make_unique<COfflineCalendar>(m_OfflineFile);
+            offline->SetChangesTracked(handler->JournalLoaded() && !fromBefore);
+            handler->SetJournalExisted();  // from here on the journal tracks every change
+        }
 
         int64_t lastCheck = m_Clock->NowMillis();
         bool stop = false;

@@ -1,5 +1,6 @@
 // The task upload: one to-do of the host written to the service, sending only the fields that
 // differ from what the service holds, then read back into the host and the offline copy.
+#include "convert/ServiceTime.h"
 #include "convert/TaskFields.h"
 #include "convert/TaskSeries.h"
 #include "convert/TaskUid.h"
@@ -10,6 +11,7 @@
 #include "sync/ComponentMap.h"
 #include "sync/OfflineCalendar.h"
 
+#include <ctime>
 #include <functional>
 
 namespace {
@@ -104,9 +106,10 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
 
     TaskFields current;
     bool haveCurrent = false;
-    // The last answer that held the task: what the read-back gives to the host.
-    wxString goodReply;
-    wxString goodMethod = isNew ? wxT("rtm.tasks.add") : wxT("rtm.tasks.setName");
+    // The answer of the last call that went through, and whether it holds the task as it now is.
+    wxString lastReply;
+    wxString lastMethod = isNew ? wxT("rtm.tasks.add") : wxT("rtm.tasks.setName");
+    bool lastHoldsTask = true;
     wxString reply;
     if (!isNew) {
         RTMParams params = BaseParams(token, wxT("rtm.tasks.setName"));
@@ -150,7 +153,7 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
         if (target.afterAdd)
             target.afterAdd(ids);
     }
-    goodReply = reply;
+    lastReply = reply;
 
     // One field call: sent when its own condition holds and the service's value differs. A call
     // the service refuses is reported and skipped; one that may be repeated ends the upload.
@@ -168,8 +171,9 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
         params[wxT("timeline")] = timeline;
         const uint32_t status = CallMethod(params, reply);
         if (ParseReply(status, method, reply)) {
-            goodReply = reply;
-            goodMethod = method;
+            lastReply = reply;
+            lastMethod = method;
+            lastHoldsTask = reply.Contains(wxT("<taskseries"));  // a note's answer holds the note alone
         } else if (LastOutcome() == CallOutcome::REFUSED) {
             refused = true;
         } else {
@@ -208,7 +212,13 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
     if (failure != RTM_OK)
         return failure;
 
-    const uint32_t readBack = ReadBack(goodMethod, goodReply, todo, offline, target);
+    uint32_t readBack = RTM_OK;
+    if (lastHoldsTask) {
+        readBack = ReadBack(lastMethod, lastReply, todo, offline, target);
+    } else if (ComponentUid(todo) != ids.Uid()) {
+        // The host still knows the to-do by another UID: it must learn the task's own.
+        readBack = FetchAndReadBack(token, ids, todo, offline, target);
+    }
     if (readBack != RTM_OK)
         return readBack;
     return refused ? RTM_FAILED : RTM_OK;
@@ -223,37 +233,73 @@ uint32_t CRTMConnection::ReadBack(const wxString& method, const wxString& reply,
         ReportError(Translate(wxT("Unable to create the task.")), 0, 200);
         return RTM_RETRY_LATER;
     }
-    const wxString oldUid = ComponentUid(todo);
-    const bool parsed = ForEachSeries(first, handler, [&](icalcomponent* c) {
-        TaskIds read;
-        if (!ParseTaskUid(c, read.list, read.series, read.task, handler)) {
-            icalcomponent_free(c);
-            return false;
-        }
-        const wxString newUid = ComponentUid(c);
-        if (target.deletionWaits && (target.deletionWaits(oldUid) || target.deletionWaits(newUid))) {
-            // Deleted in the host meanwhile: showing the task again would bring it back.
-            LogThrough(handler, LOG_INFO, wxT("The task \"%s\" is being deleted; not read back."), newUid);
-            icalcomponent_free(c);
-            return true;
-        }
-        if (oldUid.empty() || oldUid != newUid) {
-            LogThrough(handler, LOG_INFO,
-                       wxT("Removed old component since the new uid doesn't match (%s <> %s)."), oldUid,
-                       newUid);
-            icalcomponent* old = icalcomponent_new_clone(const_cast<icalcomponent*>(todo));
-            if (offline)
-                offline->RemoveComponent(todo);
-            Corvane_AddComponent(old, handler, 0x8004);
-        }
-        if (offline)
-            offline->StoreComponent(c);
-        Corvane_AddComponent(c, handler, 2);
-        return true;
-    });
+    const bool parsed =
+        ForEachSeries(first, handler, [&](icalcomponent* c) { return Deliver(c, todo, offline, target); });
     if (!parsed) {
         ReportError(Translate(wxT("Unable to parse the ID from the task.")), 0, 200);
         return RTM_FAILED;
     }
     return RTM_OK;
+}
+
+uint32_t CRTMConnection::FetchAndReadBack(const wxString& token, const TaskIds& ids,
+                                          const icalcomponent* todo, COfflineCalendar* offline,
+                                          const UploadTarget& target) {
+    RTMParams params = BaseParams(token, wxT("rtm.tasks.getList"));
+    params[wxT("list_id")] = ids.list;
+    // The upload has just changed it: it is among the tasks changed in the last hour.
+    params[wxT("last_sync")] = FormatServiceTime(
+        icaltime_from_timet_with_zone(std::time(nullptr) - 3600, 0, icaltimezone_get_utc_timezone()));
+    wxString reply;
+    const uint32_t status = CallMethod(params, reply);
+    const wxXmlNode* first = ParseReply(status, wxT("rtm.tasks.getList"), reply);
+    if (!first)
+        return LastWorkResult();
+    for (const wxXmlNode* tasks = first; tasks; tasks = tasks->GetNext()) {
+        if (!IsNamed(tasks, L"tasks"))
+            continue;
+        for (const wxXmlNode* list = tasks->GetChildren(); list; list = list->GetNext()) {
+            if (!IsNamed(list, L"list"))
+                continue;
+            for (const wxXmlNode* series = list->GetChildren(); series; series = series->GetNext()) {
+                if (!IsNamed(series, L"taskseries") ||
+                    series->GetAttribute(wxT("id"), wxString()) != ids.series)
+                    continue;
+                if (icalcomponent* c =
+                        ConvertTaskSeries(series, list->GetAttribute(wxT("id"), wxString()), handler))
+                    return Deliver(c, todo, offline, target) ? RTM_OK : RTM_FAILED;
+            }
+        }
+    }
+    // Not among them (a clock far off): the next download brings it.
+    return RTM_OK;
+}
+
+bool CRTMConnection::Deliver(icalcomponent* c, const icalcomponent* todo, COfflineCalendar* offline,
+                             const UploadTarget& target) {
+    TaskIds read;
+    if (!ParseTaskUid(c, read.list, read.series, read.task, handler)) {
+        icalcomponent_free(c);
+        return false;
+    }
+    const wxString oldUid = ComponentUid(todo);
+    const wxString newUid = ComponentUid(c);
+    if (target.deletionWaits && (target.deletionWaits(oldUid) || target.deletionWaits(newUid))) {
+        // Deleted in the host meanwhile: showing the task again would bring it back.
+        LogThrough(handler, LOG_INFO, wxT("The task \"%s\" is being deleted; not read back."), newUid);
+        icalcomponent_free(c);
+        return true;
+    }
+    if (oldUid.empty() || oldUid != newUid) {
+        LogThrough(handler, LOG_INFO,
+                   wxT("Removed old component since the new uid doesn't match (%s <> %s)."), oldUid, newUid);
+        icalcomponent* old = icalcomponent_new_clone(const_cast<icalcomponent*>(todo));
+        if (offline)
+            offline->RemoveComponent(todo);
+        Corvane_AddComponent(old, handler, 0x8004);
+    }
+    if (offline)
+        offline->StoreComponent(c);
+    Corvane_AddComponent(c, handler, 2);
+    return true;
 }

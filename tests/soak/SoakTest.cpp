@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <iostream>
@@ -637,6 +638,15 @@ void SoakRun::Problem(int key, const std::string& what) {
 }
 
 void SoakRun::Check() {
+    // With SOAK_DUMP=TEXT, the plug-in's log lines that hold TEXT (and its errors and
+    // information) are printed, to follow one to-do through a failing seed.
+    if (const char* dump = std::getenv("SOAK_DUMP")) {
+        std::lock_guard<std::mutex> lock(FakeHost::Get().mutex);
+        for (const auto& line : FakeHost::Get().logs) {
+            if (line.level <= LOG_INFO || line.text.Contains(wxString::FromUTF8(dump)))
+                std::printf("log %d %s\n", line.level, static_cast<const char*>(line.text.utf8_str()));
+        }
+    }
     // What each place holds, by the model's key.
     std::map<int, std::vector<std::pair<std::string, Fields>>> places[3];
     for (const auto& entry : m_HostStore) {
