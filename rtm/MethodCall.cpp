@@ -95,7 +95,7 @@ uint32_t CRTMConnection::CallMethod(const RTMParams& params, wxString& reply) {
         int32_t httpStatus = 0;
         const int result = Perform(url, reply, httpStatus);
         spacing.MarkCallEnded();
-        HostLog(LOG_DEBUG, EscapePercent(RedactToken(reply.Left(LOGGED_REPLY_LENGTH))));
+        HostLog(LOG_DEBUG, RedactToken(reply.Left(LOGGED_REPLY_LENGTH)));
 
         if (result == CURLE_OK && httpStatus / 100 == 2) {
             if (reply.Contains(wxT("Remember The Milk - Temporarily Unavailable"))) {
@@ -173,7 +173,7 @@ void CRTMConnection::ReportError(const wxString& message, int32_t result, int32_
                                              httpStatus, GetNetworkErrorText(result, httpStatus));
     }
     if (SuppressErrors()) {
-        HostLog(LOG_ERROR, EscapePercent(text));
+        HostLog(LOG_ERROR, text);
     } else {
         Corvane_Message(text.wc_str(), MSG_STYLE_ERROR, true);
     }
