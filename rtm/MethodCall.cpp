@@ -139,7 +139,8 @@ wxXmlNode* CRTMConnection::ParseReply(uint32_t status, const wxString& method, c
     wxStringInputStream stream(reply);
     {
         wxLogNull quiet;  // a body that is not XML is an expected outcome here, not a log entry
-        if (!replyDocument.Load(stream, wxT("UTF-8")))
+        // Whitespace kept: a note's text is the user's, leading blank lines included.
+        if (!replyDocument.Load(stream, wxT("UTF-8"), wxXMLDOC_KEEP_WHITESPACE_NODES))
             return nullptr;
     }
     wxXmlNode* root = replyDocument.GetRoot();
@@ -149,8 +150,12 @@ wxXmlNode* CRTMConnection::ParseReply(uint32_t status, const wxString& method, c
         ReportError(wxString::Format(Translate(wxT("Unknown response for call \"%s\".")), method), 0, 200);
         return nullptr;
     }
-    if (root->GetAttribute(wxT("stat"), wxString()) != wxT("fail"))
-        return root->GetChildren();
+    if (root->GetAttribute(wxT("stat"), wxString()) != wxT("fail")) {
+        wxXmlNode* payload = root->GetChildren();
+        while (payload && payload->GetType() != wxXML_ELEMENT_NODE)
+            payload = payload->GetNext();
+        return payload;
+    }
     for (wxXmlNode* child = root->GetChildren(); child; child = child->GetNext()) {
         if (child->GetName().IsSameAs(wxT("err"), false)) {
             ReportError(wxString::Format(Translate(wxT("Call \"%s\" failed:\n%s")), method,

@@ -2,6 +2,7 @@
 // store receive, and the property that a re-read to-do uploads with no field call.
 #include "rtm/ResultCodes.h"
 #include "sync/OfflineCalendar.h"
+#include "tests/support/ConvertFixtures.h"
 #include "tests/support/EmulatorFixture.h"
 
 #include <wx/filename.h>
@@ -164,6 +165,36 @@ TEST_F(UploadTest, RemovedDueAndDescriptionSendNothingEmptiedFieldsAreSentEmpty)
     EXPECT_EQ(Param(Request("rtm.tasks.setPriority"), "priority"), "");
     EXPECT_EQ(Param(Request("rtm.tasks.setTags"), "tags"), "");
     EXPECT_EQ(Param(Request("rtm.tasks.setURL"), "url"), "");
+}
+
+// Removing the due of a repeating task sends neither a due nor an empty repeat: the service keeps
+// both, and the re-read to-do has them again.
+TEST_F(UploadTest, RemovingTheDueOfARepeatingTaskKeepsItsRepeat) {
+    Upload(Todo("host-9", "SUMMARY:Weekly\r\nDUE;VALUE=DATE:20261214\r\nRRULE:FREQ=WEEKLY;BYDAY=MO\r\n"));
+    std::string reread = ReRead();
+    const size_t due = reread.find("DUE;VALUE=DATE:20261214\r\n");
+    ASSERT_NE(due, std::string::npos) << reread;
+    reread.erase(due, std::string("DUE;VALUE=DATE:20261214\r\n").size());
+    Upload(reread);
+    EXPECT_EQ(Methods(), (Calls{"rtm.timelines.create", "rtm.tasks.setName"}));
+    EXPECT_NE(ReRead().find("RRULE:FREQ=WEEKLY;BYDAY=MO"), std::string::npos) << ReRead();
+    EXPECT_NE(ReRead().find("DUE;VALUE=DATE:20261214"), std::string::npos) << ReRead();
+}
+
+// A description comes back as written, leading blank lines and whitespace-only text included,
+// and keeps its note id. (libical's parser drops a whitespace-only value, so the to-do is built in
+// memory as the host would hold it.)
+TEST_F(UploadTest, DescriptionsComeBackCharacterForCharacter) {
+    for (const char* description : {"\n\nAgenda:\n1. budget", "  ", "\n", " \n x \n"}) {
+        host().added.clear();
+        IcalPtr todo(Parse(Todo("host-10", "SUMMARY:Notes\r\n")));
+        icalcomponent_set_description(todo.get(), description);
+        ASSERT_EQ(connection->UploadTask(token, todo.get(), nullptr), RTM_OK);
+        const std::string line = icalproperty_as_ical_string(
+            icalcomponent_get_first_property(todo.get(), ICAL_DESCRIPTION_PROPERTY));
+        EXPECT_NE(ReRead().find(line), std::string::npos) << line << ReRead();
+        EXPECT_NE(ReRead().find("X-CORVANE-RTM-DESCRIPTION-ID:"), std::string::npos) << ReRead();
+    }
 }
 
 TEST_F(UploadTest, AKnownDataNoteIsEditedNotAdded) {
