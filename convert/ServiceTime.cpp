@@ -80,7 +80,20 @@ icaltimetype ServiceInstant(const icalproperty* property) {
     if (tzid && *tzid) {
         if (icaltimezone* zone = ZoneOf(p, tzid)) {
             time.zone = zone;
-            return icaltime_convert_to_zone(time, icaltimezone_get_utc_timezone());
+            icaltimetype utc = icaltime_convert_to_zone(time, icaltimezone_get_utc_timezone());
+            // A wall clock that occurs twice (clocks going back) means its first occurrence;
+            // libical gives the second.
+            for (const int shift : {3600, 1800}) {
+                icaltimetype earlier = utc;
+                icaltime_adjust(&earlier, 0, 0, 0, -shift);
+                const icaltimetype wall = icaltime_convert_to_zone(earlier, zone);
+                if (wall.year == time.year && wall.month == time.month && wall.day == time.day &&
+                    wall.hour == time.hour && wall.minute == time.minute && wall.second == time.second) {
+                    utc = earlier;
+                    break;
+                }
+            }
+            return utc;
         }
     }
     time.zone = nullptr;

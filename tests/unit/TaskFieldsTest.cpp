@@ -72,8 +72,10 @@ TEST_F(TaskFieldsTest, TimesAreSentAsTheirUtcInstant) {
          "Start: 2026-12-01T09:00:00Z"},
         {"DTSTART;TZID=America/New_York:20261201T100000\nDUE;TZID=America/New_York:20261202T100000\n",
          "2026-12-02T15:00:00Z", "Start: 2026-12-01T15:00:00Z"},
-        // The day New York's clocks go back: 01:30 happens twice, libical takes the first.
-        {"DUE;TZID=America/New_York:20261101T120000\n", "2026-11-01T17:00:00Z", ""},
+        // The day New York's clocks go back: noon is EST already; 01:30 happens twice and means
+        // the first, in EDT.
+        {"DUE;TZID=America/New_York:20261101T120000\nDTSTART;TZID=America/New_York:20261101T013000\n",
+         "2026-11-01T17:00:00Z", "Start: 2026-11-01T05:30:00Z"},
         {"DTSTART;TZID=Custom Plus 0530:20261201T100000\n", "", "Start: 2026-12-01T04:30:00Z"},
         {"DTSTART:20261201T100000Z\nDUE:20261202T100000Z\n", "2026-12-02T10:00:00Z",
          "Start: 2026-12-01T10:00:00Z"},
