@@ -145,7 +145,7 @@ wxString MakeDataNoteText(const icalcomponent* todo) {
         return text;
 
     if (icalproperty* start = icalcomponent_get_first_property(c, ICAL_DTSTART_PROPERTY)) {
-        const icaltimetype time = icalproperty_get_dtstart(start);
+        const icaltimetype time = ServiceInstant(start);
         if (icaltime_is_valid_time(time) && !icaltime_is_null_time(time))
             AppendLine(text, KEY_START, FormatServiceTime(time));
     }

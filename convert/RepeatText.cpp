@@ -7,6 +7,14 @@
 
 namespace {
 
+bool HasValidDue(icalcomponent* c) {
+    icalproperty* dueProperty = icalcomponent_get_first_property(c, ICAL_DUE_PROPERTY);
+    if (!dueProperty)
+        return false;
+    const icaltimetype due = icalproperty_get_due(dueProperty);
+    return !icaltime_is_null_time(due) && icaltime_is_valid_time(due);
+}
+
 const char* const WEEKDAY_NAMES[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                      "Thursday", "Friday", "Saturday"};
 const char* const MONTH_NAMES[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -100,11 +108,7 @@ wxString RecurrenceToRepeat(const icalcomponent* todo) {
     if (!c)
         return wxString();
     icalproperty* rruleProperty = icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY);
-    icalproperty* dueProperty = icalcomponent_get_first_property(c, ICAL_DUE_PROPERTY);
-    if (!rruleProperty || !dueProperty)
-        return wxString();
-    const icaltimetype due = icalproperty_get_due(dueProperty);
-    if (icaltime_is_null_time(due) || !icaltime_is_valid_time(due))
+    if (!rruleProperty || !HasValidDue(c))
         return wxString();
 
     const icalrecurrencetype rule = icalproperty_get_rrule(rruleProperty);
@@ -140,4 +144,9 @@ wxString RecurrenceToRepeat(const icalcomponent* todo) {
         phrase += buffer;
     }
     return AsciiText(phrase.c_str());
+}
+
+bool RepeatAwaitsDue(const icalcomponent* todo) {
+    auto* c = const_cast<icalcomponent*>(todo);
+    return c && icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY) && !HasValidDue(c);
 }

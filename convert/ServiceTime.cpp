@@ -23,7 +23,82 @@ long long DaysFromCivil(long long year, int month, int day) {
     return era * 146097 + dayOfEra - 719468;
 }
 
+icaltimezone* ZoneOf(icalproperty* property, const char* tzid) {
+    icalcomponent* owner = icalproperty_get_parent(property);
+    for (icalcomponent* c = owner; c; c = icalcomponent_get_parent(c)) {
+        if (icalcomponent_isa(c) == ICAL_VCALENDAR_COMPONENT) {
+            if (icaltimezone* zone = icalcomponent_get_timezone(c, tzid))
+                return zone;
+        }
+    }
+    // The host holds the zones of the to-dos it gives us; it finds them by the TZID of the
+    // component's first zoned property, so ask with this property alone.
+    icalcomponent* probe = icalcomponent_new_vtodo();
+    icalcomponent_add_property(probe, icalproperty_new_clone(property));
+    icaltimezone* zone = Corvane_CheckForTimeZone(probe);
+    icalcomponent_free(probe);
+    if (zone)
+        return zone;
+    if ((zone = icaltimezone_get_builtin_timezone_from_tzid(tzid)))
+        return zone;
+    return icaltimezone_get_builtin_timezone(tzid);
+}
+
+// A local wall-clock time as its UTC instant, daylight saving included.
+icaltimetype LocalToUtc(const icaltimetype& time) {
+    const wxDateTime local(static_cast<wxDateTime::wxDateTime_t>(time.day),
+                           static_cast<wxDateTime::Month>(time.month - 1), time.year,
+                           static_cast<wxDateTime::wxDateTime_t>(time.hour),
+                           static_cast<wxDateTime::wxDateTime_t>(time.minute),
+                           static_cast<wxDateTime::wxDateTime_t>(time.second));
+    if (!local.IsValid())
+        return time;
+    const wxDateTime::Tm utc = local.GetTm(wxDateTime::UTC);
+    icaltimetype result = icaltime_null_time();
+    result.year = utc.year;
+    result.month = static_cast<int>(utc.mon) + 1;
+    result.day = utc.mday;
+    result.hour = utc.hour;
+    result.minute = utc.min;
+    result.second = utc.sec;
+    result.zone = icaltimezone_get_utc_timezone();
+    return result;
+}
+
 }  // namespace
+
+icaltimetype ServiceInstant(const icalproperty* property) {
+    auto* p = const_cast<icalproperty*>(property);
+    icalvalue* value = p ? icalproperty_get_value(p) : nullptr;
+    if (!value)
+        return icaltime_null_time();
+    icaltimetype time = icalvalue_get_datetime(value);
+    if (time.is_date || icaltime_is_utc(time) || !HasValidTimeFields(time))
+        return time;
+    icalparameter* tzidParameter = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER);
+    const char* tzid = tzidParameter ? icalparameter_get_tzid(tzidParameter) : nullptr;
+    if (tzid && *tzid) {
+        if (icaltimezone* zone = ZoneOf(p, tzid)) {
+            time.zone = zone;
+            icaltimetype utc = icaltime_convert_to_zone(time, icaltimezone_get_utc_timezone());
+            // A wall clock that occurs twice (clocks going back) means its first occurrence;
+            // libical gives the second.
+            for (const int shift : {3600, 1800}) {
+                icaltimetype earlier = utc;
+                icaltime_adjust(&earlier, 0, 0, 0, -shift);
+                const icaltimetype wall = icaltime_convert_to_zone(earlier, zone);
+                if (wall.year == time.year && wall.month == time.month && wall.day == time.day &&
+                    wall.hour == time.hour && wall.minute == time.minute && wall.second == time.second) {
+                    utc = earlier;
+                    break;
+                }
+            }
+            return utc;
+        }
+    }
+    time.zone = nullptr;
+    return LocalToUtc(time);
+}
 
 bool HasValidTimeFields(const icaltimetype& time) {
     if (time.year < 1 || time.year > 9999 || time.month < 1 || time.month > 12 || time.day < 1 ||

@@ -14,6 +14,12 @@ icaltimetype ParseServiceTime(const wxString& text, const CRTMHandler* handler);
 // A DATE as YYYY-MM-DD; anything else as YYYY-MM-DDTHH:MM:SS, with a final Z only when it is UTC.
 wxString FormatServiceTime(const icaltimetype& time);
 
+// The value of a DTSTART or DUE property as the service must receive it: a DATE as it stands, a
+// date-time as its UTC instant. A time with a TZID goes through that zone (the component's own
+// VTIMEZONE, else the host's, else libical's built-in one); a floating time, or one whose zone is
+// unknown, is read as local time.
+icaltimetype ServiceInstant(const icalproperty* property);
+
 // The local calendar date (a DATE) of a UTC instant, daylight saving included. A time whose fields
 // form no valid date-time (such as the null time) is returned unchanged.
 icaltimetype UtcToLocalDate(const icaltimetype& time);

@@ -33,7 +33,7 @@ TaskFields MakeTaskFields(const icalcomponent* todo, const CRTMHandler* /*handle
         fields.name = FromUtf8(icalproperty_get_summary(summary));
 
     if (icalproperty* dueProperty = icalcomponent_get_first_property(c, ICAL_DUE_PROPERTY)) {
-        const icaltimetype due = icalproperty_get_due(dueProperty);
+        const icaltimetype due = ServiceInstant(dueProperty);
         if (icaltime_is_valid_time(due) && !icaltime_is_null_time(due)) {
             fields.due = FormatServiceTime(due);
             fields.has_due_time = due.is_date ? wxT("0") : wxT("1");

@@ -1,5 +1,7 @@
 #include "host/CalendarStore.h"
 
+#include "plugin/HostApi.h"
+
 #include <wx/ffile.h>
 #include <wx/filename.h>
 
@@ -7,6 +9,18 @@
 #include <cstdio>
 
 CalendarStore::CalendarStore(const wxString& path) : m_Path(path) {}
+
+wxString CalendarStore::FileNameFor(const wxString& calendar) {
+    wxString safe(calendar);
+    for (wxChar bad : wxString(wxT("\\/:*?\"<>|.")))
+        safe.Replace(wxString(bad), wxT("_"));
+    if (safe == calendar)
+        return calendar + wxT(".ics");
+    const wxScopedCharBuffer utf8 = calendar.utf8_str();
+    wxString digest;
+    Corvane_CalculateMD5(reinterpret_cast<const unsigned char*>(utf8.data()), utf8.length(), digest);
+    return safe + wxT(".") + digest.Left(8) + wxT(".ics");
+}
 
 CalendarStore::~CalendarStore() {
     for (auto& entry : m_Components)

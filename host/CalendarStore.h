@@ -11,6 +11,10 @@
 class CalendarStore {
   public:
     explicit CalendarStore(const wxString& path);
+    // The file of a calendar's store: the name and ".ics" where only this name gives it; names
+    // holding a dot or a character a file name cannot hold get those replaced by "_", "." and a
+    // digest of the whole name, so "a/b" and "a:b" never share a file.
+    static wxString FileNameFor(const wxString& calendar);
     ~CalendarStore();
     CalendarStore(const CalendarStore&) = delete;
     CalendarStore& operator=(const CalendarStore&) = delete;

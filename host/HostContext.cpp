@@ -203,10 +203,8 @@ CalendarStore& HostContext::Store(const wxString& calendar) {
     auto found = m_Stores.find(calendar);
     if (found != m_Stores.end())
         return *found->second;
-    wxString fileName(calendar);
-    for (wxChar bad : wxString(wxT("\\/:*?\"<>|")))
-        fileName.Replace(wxString(bad), wxT("_"));
-    auto store = std::make_unique<CalendarStore>(wxFileName(m_DataDir, fileName + wxT(".ics")).GetFullPath());
+    auto store = std::make_unique<CalendarStore>(
+        wxFileName(m_DataDir, CalendarStore::FileNameFor(calendar)).GetFullPath());
     wxString error;
     if (!store->Load(error))
         WriteLogLine(LOG_ERROR, wxT("Host store: ") + error);

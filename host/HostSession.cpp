@@ -2,6 +2,7 @@
 
 #include "host/HostContext.h"
 #include "plugin/CalendarHandler.h"
+#include "plugin/ConfigGroup.h"
 
 #include <wx/filename.h>
 #include <wx/stdpaths.h>
@@ -55,7 +56,7 @@ HandlerPtr HostSession::CreateHandler(const wxString& calendar) {
 bool HostSession::IsKnownCalendar(const wxString& calendar) {
     wxFileConfig* config = Config();
     const wxString name = m_Module.GetPluginName ? wxString(m_Module.GetPluginName()) : wxString();
-    return config && config->HasGroup(wxT("/") + name + wxT("/") + calendar);
+    return config && config->HasGroup(wxT("/") + name + wxT("/") + CalendarGroupKey(calendar));
 }
 
 bool HostSession::Flush(wxString& error) {

@@ -12,7 +12,8 @@ wxString EscapePercent(const wxString& text) {
 }
 
 void HostLog(int level, const wxString& text) {
-    Corvane_Log(level, text.wc_str());
+    // The host reads the text as a format; doubling here, and only here, prints it as it stands.
+    Corvane_Log(level, EscapePercent(text).wc_str());
 }
 
 wxString Translate(const wxString& text) {

@@ -6,7 +6,8 @@
 // Every "%" doubled, so the host's formatting prints the text as it stands.
 wxString EscapePercent(const wxString& text);
 
-// Corvane_Log with a wxString; the caller has already escaped the text where needed.
+// Corvane_Log with a wxString, printed as it stands: every text reaching the host's format passes
+// here, which doubles its "%".
 void HostLog(int level, const wxString& text);
 
 // The translation of a user-visible text (the English text is the key).

@@ -228,16 +228,15 @@ void CPluginHandler::LoadJournal(const wxString& pendingPath, const wxString& ad
         m_JournalChanged = true;
     }
     if (!changes.empty()) {
-        HostLog(LOG_INFO,
-                EscapePercent(wxString::Format(wxT("%s: %i waiting changes taken from \"%s\""), m_Name,
-                                               static_cast<int>(changes.size()), pendingPath)));
+        HostLog(LOG_INFO, wxString::Format(wxT("%s: %i waiting changes taken from \"%s\""), m_Name,
+                                           static_cast<int>(changes.size()), pendingPath));
     }
 }
 
 void CPluginHandler::WriteJournal(const wxString& path, const std::string& text, bool& changed) {
     if (WriteJournalFile(path, text))
         return;
-    HostLog(LOG_ERROR, EscapePercent(m_Name + wxT(": Unable to write the file \"") + path + wxT("\".")));
+    HostLog(LOG_ERROR, m_Name + wxT(": Unable to write the file \"") + path + wxT("\"."));
     wxCriticalSectionLocker lock(m_QueueLock);
     changed = true;  // tried again at the next chance
 }

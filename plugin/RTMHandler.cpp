@@ -197,5 +197,5 @@ void CRTMHandler::Log(int level, const wxString& text) const {
 }
 
 void CRTMHandler::LogFormatted(int level, const wxString& text) const {
-    HostLog(level, EscapePercent(m_Name + wxT(": ") + text));
+    HostLog(level, m_Name + wxT(": ") + text);
 }

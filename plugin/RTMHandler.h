@@ -63,6 +63,6 @@ void LogThrough(const CRTMHandler* handler, int level, const wxString& format, A
     if (handler) {
         handler->LogFormat(level, wxT("%s"), text);
     } else {
-        HostLog(level, EscapePercent(text));
+        HostLog(level, text);
     }
 }

@@ -73,7 +73,6 @@ wxString FormatDebugLine(int type, const char* data, size_t size) {
     }
     line += decoded;
     line.Trim(true);
-    line = EscapePercent(line);
     line = RedactFirst(line, wxT("Passwd="), wxT("&"));
     line = RedactFirst(line, wxT("Authorization:"), wxT("\n"));
     return RedactToken(line);

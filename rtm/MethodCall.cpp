@@ -112,7 +112,7 @@ uint32_t CRTMConnection::CallMethod(const RTMParams& params, wxString& reply) {
         const int result = Perform(url, reply, httpStatus);
         spacing.MarkCallEnded();
         m_LastHttpStatus = httpStatus;
-        HostLog(LOG_DEBUG, EscapePercent(RedactToken(reply.Left(LOGGED_REPLY_LENGTH))));
+        HostLog(LOG_DEBUG, RedactToken(reply.Left(LOGGED_REPLY_LENGTH)));
 
         if (result == CURLE_OK && httpStatus / 100 == 2) {
             if (reply.Contains(wxT("Remember The Milk - Temporarily Unavailable"))) {
@@ -168,7 +168,8 @@ wxXmlNode* CRTMConnection::ParseReply(uint32_t status, const wxString& method, c
     wxStringInputStream stream(reply);
     {
         wxLogNull quiet;  // a body that is not XML is an expected outcome here, not a log entry
-        if (!replyDocument.Load(stream, wxT("UTF-8")))
+        // Whitespace kept: a note's text is the user's, leading blank lines included.
+        if (!replyDocument.Load(stream, wxT("UTF-8"), wxXMLDOC_KEEP_WHITESPACE_NODES))
             return nullptr;
     }
     wxXmlNode* root = replyDocument.GetRoot();
@@ -180,7 +181,10 @@ wxXmlNode* CRTMConnection::ParseReply(uint32_t status, const wxString& method, c
     }
     if (root->GetAttribute(wxT("stat"), wxString()) != wxT("fail")) {
         m_LastOutcome = CallOutcome::DONE;
-        return root->GetChildren();
+        wxXmlNode* payload = root->GetChildren();
+        while (payload && payload->GetType() != wxXML_ELEMENT_NODE)
+            payload = payload->GetNext();
+        return payload;
     }
     for (wxXmlNode* child = root->GetChildren(); child; child = child->GetNext()) {
         if (child->GetName().IsSameAs(wxT("err"), false)) {
@@ -211,7 +215,7 @@ void CRTMConnection::ReportError(const wxString& message, int32_t result, int32_
                                              httpStatus, GetNetworkErrorText(result, httpStatus));
     }
     if (SuppressErrors()) {
-        HostLog(LOG_ERROR, EscapePercent(text));
+        HostLog(LOG_ERROR, text);
     } else {
         Corvane_Message(text.wc_str(), MSG_STYLE_ERROR, true);
     }

@@ -40,7 +40,7 @@ void CRTMConnection::LogLine(int level, const wxString& text) const {
     if (handler) {
         handler->LogFormat(level, wxT("%s"), text);
     } else {
-        HostLog(level, EscapePercent(text));
+        HostLog(level, text);
     }
 }
 
@@ -155,7 +155,7 @@ int CRTMConnection::Perform(const wxString& url, wxString& reply, int32_t& httpS
     const char* error = static_cast<const char*>(errorBuffer.GetData());
     const wxString errorText = error ? wxString::FromUTF8(error) : wxString();
     if (!errorText.empty())
-        HostLog(LOG_DEBUG, EscapePercent(wxT("Curl error: ") + RedactToken(errorText)));
+        HostLog(LOG_DEBUG, wxT("Curl error: ") + RedactToken(errorText));
     return result;
 }
 
@@ -169,8 +169,7 @@ size_t CRTMConnection::CurlWriteCallback(char* data, size_t size, size_t count, 
 int CRTMConnection::CurlDebugCallback(CURL*, curl_infotype type, char* data, size_t size, void* context) {
     const wxString line = FormatDebugLine(static_cast<int>(type), data, size);
     if (context) {
-        // The line is escaped already; only the handler's prefix still needs it.
-        HostLog(LOG_TRACE, EscapePercent(static_cast<CRTMHandler*>(context)->GetName() + wxT(": ")) + line);
+        HostLog(LOG_TRACE, static_cast<CRTMHandler*>(context)->GetName() + wxT(": ") + line);
     } else {
         HostLog(LOG_TRACE, line);
     }

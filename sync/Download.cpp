@@ -2,6 +2,7 @@
 // merged with the offline copy and handed to the host.
 #include "convert/ServiceTime.h"
 #include "convert/TaskSeries.h"
+#include "plugin/ConfigGroup.h"
 #include "plugin/HostApi.h"
 #include "plugin/RTMHandler.h"
 #include "rtm/RTMConnection.h"
@@ -175,7 +176,7 @@ uint32_t CRTMConnection::DownloadTasks(const wxString& token, COfflineCalendar* 
         }
         settings->lastSync = static_cast<int32_t>(std::time(nullptr));
         handler->RecordLastSync(settings->lastSync);
-        const wxString group = handler->GetSection() + wxT("/") + handler->GetName();
+        const wxString group = handler->GetSection() + wxT("/") + CalendarGroupKey(handler->GetName());
         Corvane_WriteSetting(group.wc_str(), L"LastSync",
                              wxString::Format(wxT("%i"), settings->lastSync).wc_str());
         handler->LogFormat(LOG_DEBUG, wxT("Online and offline synced on %i"), settings->lastSync);

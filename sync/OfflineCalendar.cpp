@@ -69,7 +69,7 @@ COfflineCalendar::~COfflineCalendar() {
 }
 
 void COfflineCalendar::LogText(int level, const wxString& text) const {
-    HostLog(level, EscapePercent(m_FileName.GetName() + wxT(": ") + text));
+    HostLog(level, m_FileName.GetName() + wxT(": ") + text);
 }
 
 void COfflineCalendar::Read() {

@@ -5,6 +5,7 @@
 #include "plugin/RTMHandler.h"
 #include "rtm/RTMConnection.h"
 #include "sync/ComponentMap.h"
+#include "sync/OfflineFileName.h"
 
 #include <wx/datetime.h>
 #include <wx/stopwatch.h>
@@ -114,6 +115,10 @@ uint32_t CRTMThread::ReadAll(COfflineCalendar* offline, const icaltimetype& last
     CRTMConnection* connection = GetConnection(failure);
     if (!connection)
         return failure;
+    if (offline && m_EarlierOfflineFile.IsOk()) {
+        TakeOverEarlierTodos(*offline, m_EarlierOfflineFile, connection->listId);
+        m_EarlierOfflineFile.Clear();
+    }
     return connection->DownloadTasks(m_Settings->authToken, offline, lastRead);
 }
 

@@ -4,6 +4,7 @@
 #include "plugin/RTMHandler.h"
 #include "rtm/ResultCodes.h"
 #include "sync/OfflineCalendar.h"
+#include "sync/OfflineFileName.h"
 
 #include <wx/utils.h>
 
@@ -66,12 +67,8 @@ CThreadHelper::CThreadHelper()
 CThreadHelper::~CThreadHelper() = default;
 
 void CThreadHelper::SetOfflineFile(const wxString& directory, const wxString& name, bool keep) {
-    wxString safe(name);
-    for (const wxChar bad : wxString(wxT("\\/:*?\"<>|")))
-        safe.Replace(wxString(bad), wxT("_"));
-    m_OfflineFile = wxFileName(safe);
-    m_OfflineFile.MakeAbsolute(directory);
-    m_OfflineFile.SetExt(wxT("ics"));
+    m_OfflineFile = OfflineFileName(directory, name);
+    m_EarlierOfflineFile = DescribedOfflineFile(directory, name);
     m_KeepOfflineCopy = keep;
     if (!keep && m_OfflineFile.FileExists())
         wxRemoveFile(m_OfflineFile.GetFullPath());

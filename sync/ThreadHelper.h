@@ -26,9 +26,8 @@ class CThreadHelper {
     virtual uint32_t WriteOne(icalcomponent* component, COfflineCalendar* offline) = 0;
     virtual uint32_t DeleteOne(icalcomponent* component) = 0;
 
-    // The offline file: `name` with the characters a file name cannot hold replaced and its text
-    // after a last dot replaced by the extension "ics", placed in `directory`. Without `keep`, the
-    // file is deleted.
+    // The offline file for `name` in `directory` (OfflineFileName). Without `keep`, the file is
+    // deleted.
     void SetOfflineFile(const wxString& directory, const wxString& name, bool keep);
     const wxFileName& OfflineFile() const { return m_OfflineFile; }
 
@@ -68,6 +67,7 @@ class CThreadHelper {
     wxMutex m_DoneMutex;
     wxCondition m_DoneCondition;
     wxFileName m_OfflineFile;
+    wxFileName m_EarlierOfflineFile;  // its to-dos of our list are taken over at the first read
     bool m_BypassProxy;
     bool m_FallBackToDirect;
     bool m_KeepOfflineCopy;

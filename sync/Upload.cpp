@@ -1,5 +1,6 @@
 // The task upload: one to-do of the host written to the service, sending only the fields that
 // differ from what the service holds, then read back into the host and the offline copy.
+#include "convert/RepeatText.h"
 #include "convert/ServiceTime.h"
 #include "convert/TaskFields.h"
 #include "convert/TaskSeries.h"
@@ -184,7 +185,7 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
          {{wxT("due"), wanted.due}, {wxT("has_due_time"), wanted.has_due_time}}, true);
     send(wxT("rtm.tasks.setPriority"), true, wanted.priority != current.priority,
          {{wxT("priority"), wanted.priority}}, true);
-    send(wxT("rtm.tasks.setRecurrence"), true, wanted.repeat != current.repeat,
+    send(wxT("rtm.tasks.setRecurrence"), !RepeatAwaitsDue(todo), wanted.repeat != current.repeat,
          {{wxT("repeat"), wanted.repeat}}, true);
     send(wxT("rtm.tasks.setTags"), true, wanted.tags != current.tags, {{wxT("tags"), wanted.tags}}, true);
     send(wxT("rtm.tasks.setURL"), true, wanted.url != current.url, {{wxT("url"), wanted.url}}, true);

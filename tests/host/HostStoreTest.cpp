@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <set>
 
 namespace {
 icalcomponent* Todo(const char* uid, const char* summary) {
@@ -48,6 +49,15 @@ TEST_F(HostStoreTest, ComponentsAreKeptByUidAndSurviveASave) {
     again.Remove("1:3");
     again.Remove("not there");
     EXPECT_EQ(again.Size(), 1u);
+}
+
+TEST_F(HostStoreTest, EveryCalendarHasAStoreFileOfItsOwn) {
+    EXPECT_EQ(CalendarStore::FileNameFor(wxT("Work")), wxT("Work.ics"));
+    EXPECT_EQ(CalendarStore::FileNameFor(wxT("a_b")), wxT("a_b.ics"));
+    std::set<wxString> files;
+    for (const wchar_t* name : {L"Work", L"a_b", L"a/b", L"a:b", L"a.b", L"a_b.ics", L"x\\*?\"<>|y", L"."})
+        EXPECT_TRUE(files.insert(CalendarStore::FileNameFor(name)).second) << wxString(name);
+    EXPECT_TRUE(CalendarStore::FileNameFor(wxT("a/b")).Matches(wxT("a_b.????????.ics")));
 }
 
 TEST_F(HostStoreTest, AFileThatIsNotICalendarIsReportedNotDropped) {

@@ -195,9 +195,11 @@ TEST_F(NothingLostTest, AFailedListLookUpIsRetriedNeverTakenForAllLists) {
     Write(Todo("host-1", "SUMMARY:Milk\r\n"));
     RunWorker();
     ASSERT_EQ(SeriesNamed("Milk"), 1u);
-    for (const auto& series : emulator->State().Tasks().AllSeries())
-        if (series.name == "Milk")
+    for (const auto& series : emulator->State().Tasks().AllSeries()) {
+        if (series.name == "Milk") {
             EXPECT_EQ(series.listId, "22");
+        }
+    }
 }
 
 // Changes of one to-do that follow each other closely, or cross the upload of an earlier one.

@@ -1,12 +1,16 @@
 // The task upload and deletion against the emulator: the calls sent, what the host and the offline
 // store receive, and the property that a re-read to-do uploads with no field call.
+#include "convert/PropertyHelpers.h"
+#include "convert/ServiceTime.h"
 #include "rtm/ResultCodes.h"
 #include "sync/OfflineCalendar.h"
+#include "tests/support/ConvertFixtures.h"
 #include "tests/support/EmulatorFixture.h"
 
 #include <wx/filename.h>
 
 #include <cstdlib>
+#include <ctime>
 
 namespace {
 const char* const SEED = R"(<account>
@@ -166,6 +170,36 @@ TEST_F(UploadTest, RemovedDueAndDescriptionSendNothingEmptiedFieldsAreSentEmpty)
     EXPECT_EQ(Param(Request("rtm.tasks.setURL"), "url"), "");
 }
 
+// Removing the due of a repeating task sends neither a due nor an empty repeat: the service keeps
+// both, and the re-read to-do has them again.
+TEST_F(UploadTest, RemovingTheDueOfARepeatingTaskKeepsItsRepeat) {
+    Upload(Todo("host-9", "SUMMARY:Weekly\r\nDUE;VALUE=DATE:20261214\r\nRRULE:FREQ=WEEKLY;BYDAY=MO\r\n"));
+    std::string reread = ReRead();
+    const size_t due = reread.find("DUE;VALUE=DATE:20261214\r\n");
+    ASSERT_NE(due, std::string::npos) << reread;
+    reread.erase(due, std::string("DUE;VALUE=DATE:20261214\r\n").size());
+    Upload(reread);
+    EXPECT_EQ(Methods(), (Calls{"rtm.timelines.create", "rtm.tasks.setName"}));
+    EXPECT_NE(ReRead().find("RRULE:FREQ=WEEKLY;BYDAY=MO"), std::string::npos) << ReRead();
+    EXPECT_NE(ReRead().find("DUE;VALUE=DATE:20261214"), std::string::npos) << ReRead();
+}
+
+// A description comes back as written, leading blank lines and whitespace-only text included,
+// and keeps its note id. (libical's parser drops a whitespace-only value, so the to-do is built in
+// memory as the host would hold it.)
+TEST_F(UploadTest, DescriptionsComeBackCharacterForCharacter) {
+    for (const char* description : {"\n\nAgenda:\n1. budget", "  ", "\n", " \n x \n"}) {
+        host().added.clear();
+        IcalPtr todo(Parse(Todo("host-10", "SUMMARY:Notes\r\n")));
+        icalcomponent_set_description(todo.get(), description);
+        ASSERT_EQ(connection->UploadTask(token, todo.get(), nullptr), RTM_OK);
+        const std::string line = icalproperty_as_ical_string(
+            icalcomponent_get_first_property(todo.get(), ICAL_DESCRIPTION_PROPERTY));
+        EXPECT_NE(ReRead().find(line), std::string::npos) << line << ReRead();
+        EXPECT_NE(ReRead().find("X-CORVANE-RTM-DESCRIPTION-ID:"), std::string::npos) << ReRead();
+    }
+}
+
 TEST_F(UploadTest, AKnownDataNoteIsEditedNotAdded) {
     Upload(Todo("host-5", "SUMMARY:Located\r\nLOCATION:Office\r\n"));
     std::string reread = ReRead();
@@ -284,4 +318,104 @@ TEST_F(UploadTest, AReReadToDoUploadsAgainWithoutAnyFieldCall) {
         EXPECT_EQ(Methods(), (Calls{"rtm.timelines.create", "rtm.tasks.setName"})) << body << "\n" << reread;
     }
     EXPECT_TRUE(host().messages.empty()) << host().messages[0].text;
+}
+
+namespace {
+// The UTC instant of a local wall-clock time under the current TZ, by the C library alone.
+std::string LocalInstant(int year, int month, int day, int hour) {
+    std::tm local{};
+    local.tm_year = year - 1900;
+    local.tm_mon = month - 1;
+    local.tm_mday = day;
+    local.tm_hour = hour;
+    local.tm_isdst = -1;
+    const std::time_t t = std::mktime(&local);
+    std::tm utc{};
+    gmtime_r(&t, &utc);
+    return DescribeTime(MakeTime(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min));
+}
+
+std::string Text(const icalcomponent* c, icalproperty_kind kind) {
+    icalproperty* p = icalcomponent_get_first_property(const_cast<icalcomponent*>(c), kind);
+    const char* text = p ? icalvalue_as_ical_string(icalproperty_get_value(p)) : nullptr;
+    return text ? text : "<none>";
+}
+
+std::string Instant(const icalcomponent* c, icalproperty_kind kind) {
+    return DescribeTime(
+        ServiceInstant(icalcomponent_get_first_property(const_cast<icalcomponent*>(c), kind)));
+}
+
+// Every mapped field but the times, as the service's copy must give it back.
+std::string OtherFields(const icalcomponent* todo) {
+    auto* c = const_cast<icalcomponent*>(todo);
+    std::string all;
+    for (icalproperty_kind kind :
+         {ICAL_SUMMARY_PROPERTY, ICAL_DESCRIPTION_PROPERTY, ICAL_LOCATION_PROPERTY, ICAL_URL_PROPERTY,
+          ICAL_PRIORITY_PROPERTY, ICAL_STATUS_PROPERTY, ICAL_PERCENTCOMPLETE_PROPERTY, ICAL_RRULE_PROPERTY})
+        all += Text(c, kind) + "|";
+    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_CATEGORIES_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_CATEGORIES_PROPERTY))
+        all += std::string(icalproperty_get_categories(p)) + ",";
+    for (const char* x : {"X-CORVANE-LASTALARMACK", "X-CORVANE-TASK-POSITION"})
+        all += "|" + GetXProperty(c, x).utf8_string();
+    icalcomponent* alarm = icalcomponent_get_first_component(c, ICAL_VALARM_COMPONENT);
+    all += "|" + (alarm ? Text(alarm, ICAL_TRIGGER_PROPERTY) : "<none>");
+    return all;
+}
+}  // namespace
+
+// A to-do carrying every mapped field, its start and due floating, in UTC, in two named zones (New
+// York on the day its clocks go back, Kolkata without daylight saving) and as dates, written and
+// read back with the machine east of, west of and at UTC: each field comes back as written (the
+// same instant, the same date, the same text), and writing the re-read to-do sends no field call.
+TEST_F(UploadTest, WrittenFieldsComeBackInEveryMachineZone) {
+    const char* const fields =
+        "SUMMARY:Plan \xC3\xA4 \xE2\x82\xAC 100% <b>&\"x\"\r\n"
+        "DESCRIPTION:\\n\\nAgenda:\\n1. budget\\, 50% \xC3\xBC\\n\r\n"
+        "LOCATION:Room 4\\; floor \"2\" \\\\ east\r\n"
+        "URL:https://example.com/a?b=c&d=%20\r\n"
+        "PRIORITY:5\r\nCATEGORIES:home office\r\nCATEGORIES:errands\r\n"
+        "STATUS:IN-PROCESS\r\nPERCENT-COMPLETE:40\r\nRRULE:FREQ=WEEKLY;BYDAY=MO,WE\r\n"
+        "X-CORVANE-LASTALARMACK:20261201T100000Z\r\nX-CORVANE-TASK-POSITION:7\r\n"
+        "BEGIN:VALARM\r\nACTION:AUDIO\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\n";
+    const struct {
+        const char* times;
+        const char* start;  // the instant or date; null: 10:00 local on 2026-11-01
+        const char* due;    // null: 12:00 local on 2026-11-01
+    } forms[] = {
+        {"DTSTART:20261101T100000\r\nDUE:20261101T120000\r\n", nullptr, nullptr},
+        {"DTSTART:20261101T100000Z\r\nDUE:20261101T120000Z\r\n", "2026-11-01 10:00:00 UTC",
+         "2026-11-01 12:00:00 UTC"},
+        {"DTSTART;TZID=America/New_York:20261101T013000\r\nDUE;TZID=America/New_York:20261101T120000\r\n",
+         "2026-11-01 05:30:00 UTC", "2026-11-01 17:00:00 UTC"},
+        {"DTSTART;TZID=Asia/Kolkata:20261101T100000\r\nDUE;TZID=Asia/Kolkata:20261101T120000\r\n",
+         "2026-11-01 04:30:00 UTC", "2026-11-01 06:30:00 UTC"},
+        {"DTSTART;VALUE=DATE:20261101\r\nDUE;VALUE=DATE:20261102\r\n", "DATE 2026-11-01", "DATE 2026-11-02"},
+    };
+    int n = 0;
+    for (const char* zone : {"Europe/Berlin", "America/New_York", "UTC"}) {
+        ScopedTimeZone machine(zone);
+        ASSERT_TRUE(emulator->State().Tasks().SetTimeZone(zone));  // the user's account, like the machine
+        for (const auto& form : forms) {
+            const std::string where = std::string(zone) + "\n" + form.times;
+            host().added.clear();
+            const std::string body = std::string(fields) + form.times;
+            IcalPtr written(Parse(Todo("trip-" + std::to_string(n++), body)));
+            ASSERT_EQ(connection->UploadTask(token, written.get(), nullptr), RTM_OK) << where;
+            const std::string text = ReRead();
+            IcalPtr reread(Parse(text));
+            ASSERT_TRUE(reread) << where;
+            EXPECT_EQ(OtherFields(reread.get()), OtherFields(written.get())) << where << text;
+            EXPECT_EQ(Instant(reread.get(), ICAL_DTSTART_PROPERTY),
+                      form.start ? form.start : LocalInstant(2026, 11, 1, 10))
+                << where << text;
+            EXPECT_EQ(Instant(reread.get(), ICAL_DUE_PROPERTY),
+                      form.due ? form.due : LocalInstant(2026, 11, 1, 12))
+                << where << text;
+            Upload(text);
+            EXPECT_EQ(Methods(), (Calls{"rtm.timelines.create", "rtm.tasks.setName"})) << where;
+        }
+    }
+    EXPECT_TRUE(host().messages.empty());
 }

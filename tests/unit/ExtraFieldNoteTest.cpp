@@ -2,6 +2,7 @@
 #include "tests/support/ConvertFixtures.h"
 #include "tests/support/FakeHost.h"
 
+#include <climits>
 #include <random>
 
 class ExtraFieldNoteTest : public FakeHostTest {};
@@ -32,7 +33,11 @@ TEST_F(ExtraFieldNoteTest, WritesTheLinesInTheirOrder) {
          L"Start: 2012-05-01T08:00:00Z\nLocation: Office\nStatus: 10057\nPercent: 40\nTrigger: 15\n"},
         {"STATUS:NEEDS-ACTION\nPERCENT-COMPLETE:40\n", L"Status: 10055\n"},
         {"DTSTART;VALUE=DATE:20120501\n", L"Start: 2012-05-01\nStatus: 0\n"},
-        {"DTSTART:20120501T080000\n", L"Start: 2012-05-01T08:00:00\nStatus: 0\n"},
+        // Statuses the note has no number for are extensions.
+        {"STATUS:SUBMITTED\n", L"Status: 10051\n"},
+        {"STATUS:PENDING\n", L"Status: 10051\n"},
+        {"STATUS:FAILED\n", L"Status: 10051\n"},
+        {"STATUS:DELETED\n", L"Status: 10051\n"},
         {"X-CORVANE-TASK-POSITION:3\nX-CORVANE-LASTALARMACK:20120501T070000Z\nSTATUS:CANCELLED\n",
          L"Status: 10056\nLastAck: 20120501T070000Z\nPosition: 3\n"},
         {"X-CORVANE-LASTALARMACK:\n", L"Status: 0\n"},
@@ -86,8 +91,9 @@ TEST_F(ExtraFieldNoteTest, ReadsEveryKeyAndWritesItBack) {
     EXPECT_LT(text.find("X-CORVANE-TASK-POSITION:7"), text.find("X-CORVANE-RTM-DATA-ID:77")) << text;
     icalcomponent_set_status(todo.get(), ICAL_STATUS_INPROCESS);
     EXPECT_EQ(MakeDataNoteText(todo.get()), note);
-    // A floating start comes back as UTC; a date stays a date.
-    IcalPtr floating = ReadNote(NoteOf("DTSTART:20120501T080000\n"), status);
+    // A start without Z, as earlier versions wrote floating times, comes back as UTC; a date stays a
+    // date.
+    IcalPtr floating = ReadNote(wxT("Start: 2012-05-01T08:00:00\n"), status);
     EXPECT_EQ(MakeDataNoteText(floating.get()), wxT("Start: 2012-05-01T08:00:00Z\nStatus: 0\n"));
     IcalPtr date = ReadNote(NoteOf("DTSTART;VALUE=DATE:20120501\n"), status);
     EXPECT_EQ(PropertyLine(date.get(), ICAL_DTSTART_PROPERTY), "DTSTART;VALUE=DATE:20120501");
@@ -106,6 +112,17 @@ TEST_F(ExtraFieldNoteTest, LineRulesOnReading) {
     EXPECT_EQ(icalcomponent_count_components(todo.get(), ICAL_VALARM_COMPONENT), 2);
     EXPECT_STREQ(icalcomponent_get_location(todo.get()), "Office\r");
     EXPECT_EQ(MakeDataNoteText(todo.get()), wxT("Location: Office\r\nStatus: 0\nTrigger: 5\n"));
+    // Minutes beyond what a trigger holds are clamped, never overflowed.
+    IcalPtr far = ReadNote(wxT("Trigger: 99999999999\nTrigger: -99999999999\n"), status);
+    icalcomponent* alarm = icalcomponent_get_first_component(far.get(), ICAL_VALARM_COMPONENT);
+    for (const int seconds : {-INT_MAX, INT_MAX}) {
+        ASSERT_NE(alarm, nullptr);
+        const icaltriggertype trigger =
+            icalproperty_get_trigger(icalcomponent_get_first_property(alarm, ICAL_TRIGGER_PROPERTY));
+        EXPECT_EQ(icaldurationtype_as_int(trigger.duration), seconds);
+        alarm = icalcomponent_get_next_component(far.get(), ICAL_VALARM_COMPONENT);
+    }
+    EXPECT_EQ(MakeDataNoteText(far.get()), wxT("Status: 0\nTrigger: 35791394\n"));
     // Keys are case-sensitive and include their space.
     int untouched = 10055;
     IcalPtr other = ReadNote(wxT("status: 10054\nStatus:10054\nSTART: 2012-05-01\n"), untouched);

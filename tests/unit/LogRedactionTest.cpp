@@ -26,9 +26,9 @@ TEST(DebugLine, PrefixByType) {
     EXPECT_EQ(Line(9, "other"), wxT("other"));
 }
 
-TEST(DebugLine, TrimsTheRightEndOnlyAndDoublesPercent) {
+TEST(DebugLine, TrimsTheRightEndOnly) {
     EXPECT_EQ(Line(0, "  lead and trail \r\n\n"), wxT("CURLINFO_TEXT:   lead and trail"));
-    EXPECT_EQ(Line(4, "q=100%25&x=%"), wxT("CURLINFO_DATA_OUT: q=100%%25&x=%%"));
+    EXPECT_EQ(Line(4, "q=100%25&x=%"), wxT("CURLINFO_DATA_OUT: q=100%25&x=%"));
     EXPECT_EQ(FormatDebugLine(3, nullptr, 0), wxT("CURLINFO_DATA_IN:"));
 }
 

@@ -1,6 +1,8 @@
 // The worker's poll loop on a fake clock: polling, retries, suspend detection, start-up delay, stop.
 #include "plugin/RTMHandler.h"
 #include "rtm/ResultCodes.h"
+#include "sync/OfflineCalendar.h"
+#include "sync/OfflineFileName.h"
 #include "sync/ThreadHelper.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeHost.h"
@@ -10,6 +12,7 @@
 #include <wx/memconf.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -179,22 +182,63 @@ TEST_F(PollLoopTest, AStopDuringAPassKeepsTheItemsNotYetSent) {
     EXPECT_EQ(handler->QueueCount(true), 2u);
 }
 
+// A name only this calendar can give keeps the described file name; names that would share one
+// ("a/b" and "a:b", "team.tasks" and "team.notes", "a/b" and "a_b") get one each.
 TEST_F(PollLoopTest, OfflineFileNames) {
-    struct {
-        const wchar_t* calendar;
-        const wchar_t* file;
-    } cases[] = {
-        {L"Work", L"Remember The Milk-Work-Offline.ics"},
-        {L"a/b", L"Remember The Milk-a_b-Offline.ics"},
-        {L"x:\\*?\"<>|y", L"Remember The Milk-x________y-Offline.ics"},
-        {L"team.tasks", L"Remember The Milk-team.ics"},
-    };
-    for (const auto& c : cases) {
-        worker->SetOfflineFile(tempDir, wxString(RTM_PLUGIN_NAME) + wxT("-") + c.calendar + wxT("-Offline"),
+    const wxString kept[] = {wxT("Work"), wxT("a_b"), wxT("Ünï code"), wxT("")};
+    const wxString derived[] = {wxT("a/b"),          wxT("a:b"), wxT("team.tasks"),   wxT("team.notes"),
+                                wxT("x:\\*?\"<>|y"), wxT("."),   wxT("a_b-Offline.x")};
+    std::set<wxString> files;
+    auto fileOf = [&](const wxString& calendar) {
+        worker->SetOfflineFile(tempDir, wxString(RTM_PLUGIN_NAME) + wxT("-") + calendar + wxT("-Offline"),
                                true);
-        EXPECT_EQ(worker->OfflineFile().GetFullName(), wxString(c.file));
         EXPECT_EQ(worker->OfflineFile().GetPath(), wxFileName::DirName(tempDir).GetPath());
-    }
+        EXPECT_TRUE(files.insert(worker->OfflineFile().GetFullName()).second) << calendar;
+        return worker->OfflineFile().GetFullName();
+    };
+    for (const wxString& calendar : kept)
+        EXPECT_EQ(fileOf(calendar), wxT("Remember The Milk-") + calendar + wxT("-Offline.ics"));
+    EXPECT_TRUE(fileOf(derived[0]).Matches(wxT("Remember The Milk-a_b-Offline.????????.ics")));
+    EXPECT_TRUE(fileOf(derived[2]).Matches(wxT("Remember The Milk-team_tasks-Offline.????????.ics")));
+    for (size_t i = 0; i < WXSIZEOF(derived); ++i)
+        if (i != 0 && i != 2)
+            fileOf(derived[i]);
+    // The same name always gives the same file.
+    worker->SetOfflineFile(tempDir, wxT("Remember The Milk-team.tasks-Offline"), true);
+    EXPECT_EQ(files.count(worker->OfflineFile().GetFullName()), 1u);
+}
+
+// A file an earlier version shared between calendars gives this calendar only the to-dos of its
+// own list, and stays as it was for the others.
+TEST_F(PollLoopTest, TheSharedEarlierFileGivesOnlyTheToDosOfTheList) {
+    const wxString earlier = tempDir + wxT("/Remember The Milk-team.ics");
+    const std::string text =
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\n"
+        "BEGIN:VTODO\r\nUID:21:1\r\nX-CORVANE-RTM-TASK-ID:5\r\nSUMMARY:ours\r\nEND:VTODO\r\n"
+        "BEGIN:VTODO\r\nUID:22:2\r\nX-CORVANE-RTM-TASK-ID:6\r\nSUMMARY:theirs\r\nEND:VTODO\r\n"
+        "BEGIN:VTODO\r\nUID:21:3\r\nSUMMARY:no task id\r\nEND:VTODO\r\n"
+        "BEGIN:VTODO\r\nUID:made-offline\r\nSUMMARY:whose?\r\nEND:VTODO\r\n"
+        "BEGIN:VTODO\r\nUID:21:4\r\nX-CORVANE-RTM-TASK-ID:7\r\nSUMMARY:old copy\r\nEND:VTODO\r\n"
+        "END:VCALENDAR\r\n";
+    wxFFile(earlier, wxT("wb")).Write(text.data(), text.size());
+    worker->SetOfflineFile(tempDir, wxT("Remember The Milk-team.tasks-Offline"), true);
+    EXPECT_EQ(DescribedOfflineFile(tempDir, wxT("Remember The Milk-team.tasks-Offline")).GetFullPath(),
+              earlier);
+
+    COfflineCalendar offline(worker->OfflineFile());
+    const std::string newer =
+        "BEGIN:VTODO\r\nUID:21:4\r\nX-CORVANE-RTM-TASK-ID:7\r\nSUMMARY:new\r\nEND:VTODO\r\n";
+    icalcomponent* stored = icalcomponent_new_from_string(newer.c_str());
+    offline.StoreComponent(stored);
+    icalcomponent_free(stored);
+    EXPECT_EQ(TakeOverEarlierTodos(offline, wxFileName(earlier), wxT("")), 0) << "no list, no owner";
+    EXPECT_EQ(TakeOverEarlierTodos(offline, wxFileName(earlier), wxT("21")), 1);
+    ASSERT_NE(offline.Components().Find(wxT("21:1")), nullptr);
+    EXPECT_EQ(offline.Components().Size(), 2u);
+    EXPECT_STREQ(icalcomponent_get_summary(offline.Components().Find(wxT("21:4"))), "new");
+    wxString after;
+    wxFFile(earlier, wxT("rb")).ReadAll(&after, wxConvUTF8);
+    EXPECT_EQ(after, wxString::FromUTF8(text.c_str()));
 }
 
 TEST_F(PollLoopTest, WithoutOfflineCopyTheOldFileIsDeleted) {

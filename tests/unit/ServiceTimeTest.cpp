@@ -83,6 +83,9 @@ TEST_F(ServiceTimeTest, UtcToLocalDateFollowsTheZoneAndDaylightSaving) {
         {CET, MakeTime(2012, 3, 24, 23, 0, 0), "DATE 2012-03-25"},  // midnights of the change days
         {CET, MakeTime(2012, 10, 27, 22, 0, 0), "DATE 2012-10-28"},
         {"UTC0", MakeTime(2012, 5, 1, 23, 59, 59), "DATE 2012-05-01"},
+        // The day clocks go back: 04:00Z is still 00:00 EDT, so the offset at the instant gives the
+        // 4th (the offset at 04:00 local, EST, would give the 3rd).
+        {"EST5EDT", MakeTime(2012, 11, 4, 4, 0, 0), "DATE 2012-11-04"},
         // What is no date-time comes back unchanged; a DATE is already a date.
         {EAST, icaltime_null_time(), "null"},
         {EAST, MakeTime(2012, 0, 99, 99, 0, 0), "2012-00-99 99:00:00 UTC"},

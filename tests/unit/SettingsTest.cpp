@@ -174,28 +174,42 @@ TEST_F(SettingsTest, TheConfigurationPathIsRestoredAfterEveryAccess) {
     EXPECT_EQ(config.GetPath(), wxT("/Elsewhere/Deep"));
     handler->ReadAuthToken();
     EXPECT_EQ(config.GetPath(), wxT("/Elsewhere/Deep"));
-    // Relative to the path the host had set.
-    EXPECT_TRUE(config.Exists(wxT("/Elsewhere/Deep/Remember The Milk/team/a:b/List")));
+    // Relative to the path the host had set, in one group whatever the name holds.
+    EXPECT_TRUE(config.Exists(wxT("/Elsewhere/Deep/Remember The Milk/%team%2Fa:b/List")));
 }
 
+// Every calendar name, whatever it holds, keeps its settings in a group of its own inside the
+// section, and reads them back from the file.
 TEST_F(SettingsTest, SettingsSurviveAFileConfigurationRoundTrip) {
+    const wxString names[] = {wxT("Work"),    wxT("/x"),       wxT("x"),       wxT("a/b"),  wxT("a:b"),
+                              wxT("a_b"),     wxT(".."),       wxT("."),       wxT(""),     wxT("%2Fx"),
+                              wxT("%s 50%%"), wxT(" padded "), wxT("[x] = y"), wxT("a\\b"), wxT("Ünï/..")};
     const wxString path = tempDir + wxT("/corvane.ini");
     {
         wxFileConfig file(wxT("Corvane"), wxEmptyString, path, wxEmptyString, wxCONFIG_USE_LOCAL_FILE);
-        CRTMHandler handler(&file, wxT("Work"), RTM_PLUGIN_NAME);
-        SettingsRow** rows = handler.GetSettings(false);
-        rows[0]->value = wxT("Errands ä");
-        rows[1]->value = wxT("45");
-        rows[3]->ticked = true;
-        handler.ApplySettings(&accepted);
+        int poll = 1;
+        for (const wxString& name : names) {
+            CRTMHandler handler(&file, name, RTM_PLUGIN_NAME);
+            SettingsRow** rows = handler.GetSettings(false);
+            rows[0]->value = wxT("List of ") + name + wxT(" ä");
+            rows[1]->value = wxString::Format(wxT("%i"), poll++);
+            rows[3]->ticked = true;
+            handler.ApplySettings(&accepted);
+        }
         file.Flush();
     }
     wxFileConfig file(wxT("Corvane"), wxEmptyString, path, wxEmptyString, wxCONFIG_USE_LOCAL_FILE);
-    CRTMHandler handler(&file, wxT("Work"), RTM_PLUGIN_NAME);
-    EXPECT_EQ(handler.Settings().list, wxT("Errands ä"));
-    EXPECT_EQ(handler.Settings().pollFrequency, 45);
-    EXPECT_TRUE(handler.Settings().keepOfflineCopy);
-    EXPECT_EQ(handler.GetSettings(false)[1]->selection, 5u);
+    EXPECT_EQ(file.GetNumberOfGroups(false), 1u);  // nothing outside the section
+    file.SetPath(wxT("/Remember The Milk"));
+    EXPECT_EQ(file.GetNumberOfGroups(false), WXSIZEOF(names));
+    file.SetPath(wxT("/"));
+    int poll = 1;
+    for (const wxString& name : names) {
+        CRTMHandler handler(&file, name, RTM_PLUGIN_NAME);
+        EXPECT_EQ(handler.Settings().list, wxT("List of ") + name + wxT(" ä")) << name;
+        EXPECT_EQ(handler.Settings().pollFrequency, poll++) << name;
+        EXPECT_TRUE(handler.Settings().keepOfflineCopy) << name;
+    }
 }
 
 TEST_F(SettingsTest, WorkersCopyMatchesTheRecord) {

@@ -43,7 +43,6 @@ TEST_F(TaskFieldsTest, SummaryOnlyAndEveryField) {
 TEST_F(TaskFieldsTest, DueAndPriority) {
     const std::pair<const char*, const char*> dues[] = {{"DUE;VALUE=DATE:20120502\n", "2012-05-02 0"},
                                                         {"DUE:20120501T080000Z\n", "2012-05-01T08:00:00Z 1"},
-                                                        {"DUE:20120501T080000\n", "2012-05-01T08:00:00 1"},
                                                         {"SUMMARY:x\n", " "}};
     for (const auto& c : dues) {
         const TaskFields f = FieldsOf(c.first);
@@ -55,6 +54,45 @@ TEST_F(TaskFieldsTest, DueAndPriority) {
         EXPECT_EQ(FieldsOf(std::string("PRIORITY:") + c.first + "\n").priority, wxString(c.second))
             << c.first;
     EXPECT_EQ(FieldsOf("SUMMARY:x\n").priority, wxString());
+}
+
+// Times go to the service as their UTC instant, whatever zone the host wrote them in; dates stay
+// dates. Machine zone: Berlin (UTC+1 in December).
+TEST_F(TaskFieldsTest, TimesAreSentAsTheirUtcInstant) {
+    ScopedTimeZone berlin("CET-1CEST,M3.5.0,M10.5.0/3");
+    const std::string customZone =
+        "BEGIN:VTIMEZONE\nTZID:Custom Plus 0530\nBEGIN:STANDARD\nDTSTART:19700101T000000\n"
+        "TZOFFSETFROM:+0530\nTZOFFSETTO:+0530\nEND:STANDARD\nEND:VTIMEZONE\n";
+    const struct {
+        const char* lines;
+        const char* due;    // the due field
+        const char* start;  // the "Start: " line
+    } cases[] = {
+        {"DTSTART:20261201T100000\nDUE:20261202T100000\n", "2026-12-02T09:00:00Z",
+         "Start: 2026-12-01T09:00:00Z"},
+        {"DTSTART;TZID=America/New_York:20261201T100000\nDUE;TZID=America/New_York:20261202T100000\n",
+         "2026-12-02T15:00:00Z", "Start: 2026-12-01T15:00:00Z"},
+        // The day New York's clocks go back: noon is EST already; 01:30 happens twice and means
+        // the first, in EDT.
+        {"DUE;TZID=America/New_York:20261101T120000\nDTSTART;TZID=America/New_York:20261101T013000\n",
+         "2026-11-01T17:00:00Z", "Start: 2026-11-01T05:30:00Z"},
+        {"DTSTART;TZID=Custom Plus 0530:20261201T100000\n", "", "Start: 2026-12-01T04:30:00Z"},
+        {"DTSTART:20261201T100000Z\nDUE:20261202T100000Z\n", "2026-12-02T10:00:00Z",
+         "Start: 2026-12-01T10:00:00Z"},
+        {"DTSTART;VALUE=DATE:20261201\nDUE;VALUE=DATE:20261202\n", "2026-12-02", "Start: 2026-12-01"},
+        // A zone nobody knows is taken as local time rather than sent as a wall clock.
+        {"DUE;TZID=Nowhere/Unknown:20261202T100000\n", "2026-12-02T09:00:00Z", ""},
+    };
+    for (const auto& c : cases) {
+        IcalPtr calendar(icalparser_parse_string(
+            ("BEGIN:VCALENDAR\n" + customZone + "BEGIN:VTODO\n" + c.lines + "END:VTODO\nEND:VCALENDAR\n")
+                .c_str()));
+        ASSERT_TRUE(calendar);
+        const icalcomponent* todo = icalcomponent_get_first_component(calendar.get(), ICAL_VTODO_COMPONENT);
+        const TaskFields f = MakeTaskFields(todo, nullptr);
+        EXPECT_EQ(f.due, wxString(c.due)) << c.lines;
+        EXPECT_EQ(f.data_note.BeforeFirst(wxT('\n')), wxString(*c.start ? c.start : "Status: 0")) << c.lines;
+    }
 }
 
 namespace {

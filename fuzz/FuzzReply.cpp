@@ -1,0 +1,36 @@
+// A whole reply through the method call's envelope checks, then every task series in it
+// converted and reduced to the fields an upload compares.
+#include "convert/TaskFields.h"
+#include "convert/TaskSeries.h"
+#include "fuzz/FuzzSupport.h"
+#include "plugin/RTMHandler.h"
+#include "rtm/RTMConnection.h"
+
+#include <wx/xml/xml.h>
+
+namespace {
+void ConvertAll(const wxXmlNode* node, const wxString& listId, CRTMHandler* handler) {
+    for (; node; node = node->GetNext()) {
+        if (node->GetType() != wxXML_ELEMENT_NODE)
+            continue;
+        if (node->GetName().IsSameAs(wxT("taskseries"), false)) {
+            if (icalcomponent* todo = ConvertTaskSeries(node, listId, handler)) {
+                MakeTaskFields(todo, handler);
+                icalcomponent_free(todo);
+            }
+        } else {
+            const wxString id = node->GetAttribute(wxT("id"), listId);
+            ConvertAll(node->GetChildren(), id, handler);
+        }
+    }
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    PrepareFuzzInput();
+    static CRTMHandler handler(nullptr, wxT("Fuzz"), RTM_PLUGIN_NAME);
+    handler.Settings().suppressErrors = true;  // reports go to the log, not to message boxes
+    CRTMConnection connection(&handler, &handler.Settings(), false);
+    ConvertAll(connection.ParseReply(0, wxT("rtm.tasks.getList"), FuzzText(data, size)), wxT("1"), &handler);
+    return 0;
+}
