@@ -121,8 +121,8 @@ bool CRTMConnection::Authorise() {
         }
 
         // The frob is the service's text: encoded in the address, signed as it stands.
-        const wxString query = wxT("?api_key=") + wxString(RTM_API_KEY) + wxT("&frob=") + UrlEncode(frob) +
-                               wxT("&perms=delete");
+        const wxString query =
+            wxT("?api_key=") + wxString(RTM_API_KEY) + wxT("&frob=") + UrlEncode(frob) + wxT("&perms=delete");
         const wxString signingText =
             wxT("api_key") + wxString(RTM_API_KEY) + wxT("frob") + frob + wxT("permsdelete");
         const wxString page = ServiceAuthPage() + query + wxT("&api_sig=") + Sign(signingText);

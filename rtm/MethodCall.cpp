@@ -201,7 +201,9 @@ wxXmlNode* CRTMConnection::ParseReply(uint32_t status, const wxString& method, c
 }
 
 uint32_t CRTMConnection::LastWorkResult() const {
-    return WorkResultOf(m_LastOutcome, m_LastHttpStatus);
+    long code = 0;
+    m_LastErrorCode.ToLong(&code);
+    return WorkResultOf(m_LastOutcome, m_LastHttpStatus, code);
 }
 
 void CRTMConnection::ReportError(const wxString& message, int32_t result, int32_t httpStatus) {

@@ -1,6 +1,14 @@
 #include "rtm/ResultCodes.h"
 
-uint32_t WorkResultOf(CallOutcome outcome, int32_t httpStatus) {
+namespace {
+// Refusals that pass: the service is down (105), the timeline expired (300), or the token was
+// revoked or lacks permission (98, 99) until the user authorises again and the calendar restarts.
+bool IsPassingRefusal(long code) {
+    return code == 105 || code == 300 || code == 98 || code == 99;
+}
+}  // namespace
+
+uint32_t WorkResultOf(CallOutcome outcome, int32_t httpStatus, long errorCode) {
     switch (outcome) {
         case CallOutcome::DONE:
             return RTM_OK;
@@ -12,7 +20,7 @@ uint32_t WorkResultOf(CallOutcome outcome, int32_t httpStatus) {
             // A server error passes; a request the server will never accept does not.
             return httpStatus >= 500 || httpStatus == 408 || httpStatus == 429 ? RTM_RETRY_LATER : RTM_FAILED;
         case CallOutcome::REFUSED:
-            return RTM_FAILED;
+            return IsPassingRefusal(errorCode) ? RTM_RETRY_LATER : RTM_FAILED;
         case CallOutcome::UNANSWERED:
         case CallOutcome::NO_TOKEN:
         case CallOutcome::UNAVAILABLE:

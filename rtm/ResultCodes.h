@@ -36,8 +36,9 @@ enum class CallOutcome {
     UNREADABLE,   // a body that is not the service's envelope
 };
 
-// The one place that says what a failed call means for the work it belonged to.
-uint32_t WorkResultOf(CallOutcome outcome, int32_t httpStatus);
+// The one place that says what a failed call means for the work it belonged to. `errorCode` is the
+// code of a failure envelope (0 for none).
+uint32_t WorkResultOf(CallOutcome outcome, int32_t httpStatus, long errorCode = 0);
 
 // What the worker does with a queued item after an operation ended with `result`.
 enum class ItemDecision {

@@ -175,7 +175,7 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
             lastReply = reply;
             lastMethod = method;
             lastHoldsTask = reply.Contains(wxT("<taskseries"));  // a note's answer holds the note alone
-        } else if (LastOutcome() == CallOutcome::REFUSED) {
+        } else if (LastWorkResult() == RTM_FAILED) {
             refused = true;
         } else {
             failure = LastWorkResult();

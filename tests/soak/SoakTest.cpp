@@ -570,12 +570,15 @@ void SoakRun::Step() {
         const int what = Pick(10);
         ServiceChange(serviceKeys[Pick(serviceKeys.size())], what < 7 ? 0 : what < 9 ? 1 : 2);
     } else if (roll < 68) {
+        Trace("refresh");
         m_Handler->Refresh();
     } else if (roll < 71) {
+        Trace("calendar disabled and enabled again");
         m_Handler->SetEnabled(false);
         m_Handler->SetEnabled(true);
         m_Handler->Start(nullptr);
     } else if (roll < 74) {
+        Trace("host restarted");
         DropHandler();  // the host quits and starts again over the same configuration and data
         NewHandler();
     } else if (roll < 76 && m_BlockedSaveSteps == 0) {
