@@ -132,6 +132,15 @@ void CPluginHandler::Requeue(bool outgoing, std::unique_ptr<QueueItem> item) {
     QueueOf(outgoing).push_front(std::move(item));
 }
 
+void CPluginHandler::EnqueueUnlessWaiting(icalcomponent* component) {
+    auto item = std::make_unique<QueueItem>(ITEM_WRITE, component);
+    wxCriticalSectionLocker lock(m_QueueLock);
+    if (FindWaiting(ComponentUid(component)) != m_OutgoingQueue.end())
+        return;
+    m_OutgoingQueue.push_back(std::move(item));
+    m_JournalChanged = true;
+}
+
 void CPluginHandler::FinishItem() {
     wxCriticalSectionLocker lock(m_QueueLock);
     if (m_InFlight) {
@@ -140,10 +149,12 @@ void CPluginHandler::FinishItem() {
     }
 }
 
-bool CPluginHandler::IsDeleteWaiting(const wxString& uid) {
+icalcomponent* CPluginHandler::WaitingWriteCopy(const wxString& uid) {
     wxCriticalSectionLocker lock(m_QueueLock);
     const auto waiting = FindWaiting(uid);
-    return waiting != m_OutgoingQueue.end() && (*waiting)->kind == ITEM_DELETE;
+    if (waiting == m_OutgoingQueue.end() || (*waiting)->kind != ITEM_WRITE)
+        return nullptr;
+    return icalcomponent_new_clone((*waiting)->component);
 }
 
 bool CPluginHandler::IsChangeWaiting(const wxString& uid) {

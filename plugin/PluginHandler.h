@@ -27,15 +27,19 @@ class CPluginHandler : public CCalendarHandler {
     // Puts back an item whose work is not done; one that a newer change of the same to-do
     // replaced meanwhile is dropped instead.
     void Requeue(bool outgoing, std::unique_ptr<QueueItem> item);
+    // Queues an upload unless a change of the same to-do waits already (which is newer than any
+    // copy the merge holds); takes the component either way.
+    void EnqueueUnlessWaiting(icalcomponent* component);
     size_t QueueCount(bool outgoing);
     // An outgoing change stays in the journal while the worker has it, until FinishItem.
     std::unique_ptr<QueueItem> Dequeue(bool outgoing);
     void FinishItem();
     bool IsQueued(bool outgoing, uint32_t kind);
-    // Whether a deletion (or any change) of the to-do waits on the outgoing queue; UIDs compare
-    // through what is known of the tasks the plug-in added.
-    bool IsDeleteWaiting(const wxString& uid);
+    // Whether a change of the to-do waits on the outgoing queue; UIDs compare through what is known
+    // of the tasks the plug-in added.
     bool IsChangeWaiting(const wxString& uid);
+    // A copy of the to-do of the write of the UID that waits; null when none does.
+    icalcomponent* WaitingWriteCopy(const wxString& uid);
 
     // The tasks this calendar's uploads added, by the host's UID. Each record is on disk when the
     // call returns.

@@ -28,8 +28,10 @@ struct UploadTarget {
     // just before the add goes out. Both must make their record durable before they return.
     std::function<void()> beforeAdd;
     std::function<void(const TaskIds&)> afterAdd;
-    // True when a deletion of the UID waits: the read-back then gives the task to nobody.
-    std::function<bool(const wxString& uid)> deletionWaits;
+    // True when a newer change of the UID waits: the read-back then gives the task to nobody.
+    std::function<bool(const wxString& uid)> changeWaits;
+    // A copy of the to-do of a write of the UID that waits, or null.
+    std::function<icalcomponent*(const wxString& uid)> newerCopy;
 };
 
 enum class LookupResult { FOUND, NOT_FOUND, UNDECIDED, FAILED };

@@ -203,6 +203,6 @@ void CRTMConnection::QueueMergeUploads(COfflineCalendar& offline) {
             offline.RemoveByUid(uid);
             continue;
         }
-        handler->Enqueue(true, ITEM_WRITE, icalcomponent_new_clone(todo.get()));
+        handler->EnqueueUnlessWaiting(icalcomponent_new_clone(todo.get()));
     }
 }

@@ -179,7 +179,8 @@ uint32_t CRTMThread::WriteOne(icalcomponent* component, COfflineCalendar* offlin
                 };
                 target.afterAdd = [&](const TaskIds& ids) { m_Handler->RecordCreated(uid, ids); };
             }
-            target.deletionWaits = [this](const wxString& u) { return m_Handler->IsDeleteWaiting(u); };
+            target.changeWaits = [this](const wxString& u) { return m_Handler->IsChangeWaiting(u); };
+            target.newerCopy = [this](const wxString& u) { return m_Handler->WaitingWriteCopy(u); };
             result = connection->UploadTask(m_Settings->authToken, component, offline, target);
         }
     }

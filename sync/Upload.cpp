@@ -285,9 +285,11 @@ bool CRTMConnection::Deliver(icalcomponent* c, const icalcomponent* todo, COffli
     }
     const wxString oldUid = ComponentUid(todo);
     const wxString newUid = ComponentUid(c);
-    if (target.deletionWaits && (target.deletionWaits(oldUid) || target.deletionWaits(newUid))) {
-        // Deleted in the host meanwhile: showing the task again would bring it back.
-        LogThrough(handler, LOG_INFO, wxT("The task \"%s\" is being deleted; not read back."), newUid);
+    if (target.changeWaits && (target.changeWaits(oldUid) || target.changeWaits(newUid))) {
+        // Changed or deleted in the host meanwhile: this older version would undo that change
+        // there; the waiting change's own read-back follows.
+        LogThrough(handler, LOG_INFO, wxT("The task \"%s\" has a newer change waiting; not read back."),
+                   newUid);
         icalcomponent_free(c);
         return true;
     }
@@ -302,5 +304,11 @@ bool CRTMConnection::Deliver(icalcomponent* c, const icalcomponent* todo, COffli
     if (offline)
         offline->StoreComponent(c);
     Corvane_AddComponent(c, handler, 2);
+    // The host may have handed over a newer change while this version was on its way: the host
+    // gets its own newer version back until that change's read-back follows.
+    if (target.newerCopy && oldUid == newUid) {
+        if (icalcomponent* newer = target.newerCopy(newUid))
+            Corvane_AddComponent(newer, handler, 2);
+    }
     return true;
 }

@@ -175,8 +175,10 @@ TEST_F(NothingLostTest, TheLastReadTimeMovesOnlyAfterADownloadThatWasDone) {
         const char* name;
         rtmemu::Fault fault;
         bool readAgain;
-    } cases[] = {{"error envelope", rtmemu::Fault::Envelope(105, "Service currently unavailable"), false},
-                 {"HTTP 500", rtmemu::Fault::Status(500), true}};
+    } cases[] = {
+        {"a refusal for good", rtmemu::Fault::Envelope(320, "list_id invalid or not provided"), false},
+        {"a refusal that passes", rtmemu::Fault::Envelope(105, "Service currently unavailable"), true},
+        {"HTTP 500", rtmemu::Fault::Status(500), true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         emulator->ClearRequests();

@@ -164,6 +164,7 @@ class SoakRun {
     void DropHandler();
     CPluginHandler& Plugin() { return *dynamic_cast<CPluginHandler*>(m_Handler); }
     void SyncHostStore();
+    void ApplyAdded();  // with FakeHost's mutex held
     std::string HostUidOf(int key);
     void HostWrite(icalcomponent* todo, bool remove);
     // Steps.
@@ -277,8 +278,12 @@ void SoakRun::DropHandler() {
 
 // The host's store as the host keeps it: every component the plug-in gave it, in order.
 void SoakRun::SyncHostStore() {
+    std::lock_guard<std::mutex> lock(FakeHost::Get().mutex);
+    ApplyAdded();
+}
+
+void SoakRun::ApplyAdded() {
     FakeHost& host = FakeHost::Get();
-    std::lock_guard<std::mutex> lock(host.mutex);
     for (; m_Applied < host.added.size(); ++m_Applied) {
         const FakeAdded& a = host.added[m_Applied];
         if (a.flags & 0x8000)
@@ -298,6 +303,10 @@ std::string SoakRun::HostUidOf(int key) {
 }
 
 void SoakRun::HostWrite(icalcomponent* todo, bool remove) {
+    // As in a host, what the plug-in gave the host before this edit is in its store before it,
+    // and nothing it gives comes between the edit and its hand-over.
+    std::lock_guard<std::mutex> lock(FakeHost::Get().mutex);
+    ApplyAdded();
     ComponentArray array;
     array.Add(todo);
     if (remove) {
