@@ -244,51 +244,42 @@ void CPluginHandler::LoadJournal(const wxString& pendingPath, const wxString& ad
     }
 }
 
-void CPluginHandler::WriteJournal(const wxString& path, const std::string& text, bool& changed) {
+void CPluginHandler::SaveJournal() {
+    SaveJournalFile(true);
+}
+
+void CPluginHandler::SaveIdentities() {
+    SaveJournalFile(false);
+}
+
+void CPluginHandler::SaveJournalFile(bool changes) {
+    wxMutexLocker fileLock(m_JournalFileLock);
+    wxString path;
+    std::string text;
+    {
+        wxCriticalSectionLocker lock(m_QueueLock);
+        path = changes ? m_JournalPath : m_AddedPath;
+        if (path.empty())
+            return;
+        JournalView view;
+        if (changes) {
+            if (m_InFlight)
+                view.changes.emplace_back(m_InFlight->kind, m_InFlight->component);
+            for (const auto& item : m_OutgoingQueue) {
+                if (IsChange(item->kind))
+                    view.changes.emplace_back(item->kind, item->component);
+            }
+        } else {
+            view.identities = &m_Identities;
+        }
+        text = FormatJournal(view);
+        (changes ? m_JournalChanged : m_IdentitiesChanged) = false;
+    }
     if (WriteJournalFile(path, text))
         return;
     HostLog(LOG_ERROR, m_Name + wxT(": Unable to write the file \"") + path + wxT("\"."));
     wxCriticalSectionLocker lock(m_QueueLock);
-    changed = true;  // tried again at the next chance
-}
-
-void CPluginHandler::SaveJournal() {
-    wxMutexLocker fileLock(m_JournalFileLock);
-    wxString path;
-    std::string text;
-    {
-        wxCriticalSectionLocker lock(m_QueueLock);
-        if (m_JournalPath.empty())
-            return;
-        path = m_JournalPath;
-        JournalView view;
-        if (m_InFlight)
-            view.changes.emplace_back(m_InFlight->kind, m_InFlight->component);
-        for (const auto& item : m_OutgoingQueue) {
-            if (IsChange(item->kind))
-                view.changes.emplace_back(item->kind, item->component);
-        }
-        text = FormatJournal(view);
-        m_JournalChanged = false;
-    }
-    WriteJournal(path, text, m_JournalChanged);
-}
-
-void CPluginHandler::SaveIdentities() {
-    wxMutexLocker fileLock(m_JournalFileLock);
-    wxString path;
-    std::string text;
-    {
-        wxCriticalSectionLocker lock(m_QueueLock);
-        if (m_AddedPath.empty())
-            return;
-        path = m_AddedPath;
-        JournalView view;
-        view.identities = &m_Identities;
-        text = FormatJournal(view);
-    }
-    bool unused = false;
-    WriteJournal(path, text, unused);
+    (changes ? m_JournalChanged : m_IdentitiesChanged) = true;  // tried again at the next chance
 }
 
 bool CPluginHandler::JournalLoaded() {
@@ -297,12 +288,16 @@ bool CPluginHandler::JournalLoaded() {
 }
 
 void CPluginHandler::SaveJournalIfChanged() {
+    bool changes = false, identities = false;
     {
         wxCriticalSectionLocker lock(m_QueueLock);
-        if (!m_JournalChanged || m_JournalPath.empty())
-            return;
+        changes = m_JournalChanged && !m_JournalPath.empty();
+        identities = m_IdentitiesChanged && !m_AddedPath.empty();
     }
-    SaveJournal();
+    if (changes)
+        SaveJournal();
+    if (identities)
+        SaveIdentities();
 }
 
 size_t CPluginHandler::QueueCount(bool outgoing) {

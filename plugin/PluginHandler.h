@@ -80,8 +80,9 @@ class CPluginHandler : public CCalendarHandler {
     wxString ResolvedUid(const wxString& uid) const;
     bool ServiceMayHave(const wxString& uid) const;
     void SaveIdentities();
-    // Writes the text to the file; a failure is logged and leaves `changed` set for another try.
-    void WriteJournal(const wxString& path, const std::string& text, bool& changed);
+    // Writes the journal of waiting changes (or of added tasks); a failure is logged and tried
+    // again at the next chance.
+    void SaveJournalFile(bool changes);
 
     bool m_MirrorToOffline;
     icaltimetype m_LastRead;
@@ -94,6 +95,7 @@ class CPluginHandler : public CCalendarHandler {
     wxString m_JournalPath;                 // empty until the journal is loaded
     wxString m_AddedPath;
     bool m_JournalChanged = false;
+    bool m_IdentitiesChanged = false;
     bool m_JournalExisted = false;
     wxMutex m_JournalFileLock;  // one writer of the file at a time
 };

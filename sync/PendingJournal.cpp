@@ -1,6 +1,7 @@
 #include "sync/PendingJournal.h"
 
 #include "sync/AtomicFile.h"
+#include "sync/OfflineFileName.h"
 
 #include <wx/ffile.h>
 #include <wx/filename.h>
@@ -60,16 +61,6 @@ std::vector<std::string> SplitTabs(const std::string& line) {
     return fields;
 }
 
-// FNV-1a over the name's UTF-8 bytes: a short, stable tag that tells calendar names apart.
-uint32_t NameDigest(const wxString& name) {
-    const wxScopedCharBuffer utf8 = name.utf8_str();
-    uint32_t hash = 2166136261u;
-    for (size_t i = 0; i < utf8.length(); ++i) {
-        hash ^= static_cast<unsigned char>(utf8.data()[i]);
-        hash *= 16777619u;
-    }
-    return hash;
-}
 }  // namespace
 
 std::string FormatJournal(const JournalView& view) {
@@ -128,11 +119,9 @@ bool ParseJournal(const std::string& text, std::vector<PendingChange>& changes, 
 
 wxString JournalPath(const wxString& directory, const wxString& section, const wxString& name,
                      const wxString& kind) {
-    wxString safe = section + wxT("-") + name;
-    for (const wxChar bad : wxString(wxT("\\/:*?\"<>|.")))
-        safe.Replace(wxString(bad), wxT("_"));
-    wxFileName file(directory,
-                    safe + wxString::Format(wxT("-%08x-"), NameDigest(name)) + kind + wxT(".journal"));
+    // Named like the offline file, so that no two calendars share one.
+    wxFileName file = OfflineFileName(directory, section + wxT("-") + name + wxT("-") + kind);
+    file.SetExt(wxT("journal"));
     return file.GetFullPath();
 }
 

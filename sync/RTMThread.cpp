@@ -163,32 +163,7 @@ uint32_t CRTMThread::ResolveIdentity(CRTMConnection& connection, const icalcompo
     return connection.LastWorkResult();
 }
 
-uint32_t CRTMThread::WriteOne(icalcomponent* component, COfflineCalendar* offline) {
-    uint32_t result = RTM_FAILED;
-    if (CRTMConnection* connection = GetConnection(result)) {
-        const wxString uid = ComponentUid(component);
-        TaskIds known;
-        bool haveKnown = false;
-        result = ResolveIdentity(*connection, component, uid, known, haveKnown);
-        if (result == RTM_OK) {
-            UploadTarget target;
-            target.known = haveKnown ? &known : nullptr;
-            if (!uid.empty()) {
-                target.beforeAdd = [&] {
-                    m_Handler->RecordAddSent(uid, static_cast<int64_t>(std::time(nullptr)));
-                };
-                target.afterAdd = [&](const TaskIds& ids) { m_Handler->RecordCreated(uid, ids); };
-            }
-            target.changeWaits = [this](const wxString& u) { return m_Handler->IsChangeWaiting(u); };
-            target.newerCopy = [this](const wxString& u) { return m_Handler->WaitingWriteCopy(u); };
-            result = connection->UploadTask(m_Settings->authToken, component, offline, target);
-        }
-    }
-    ReportWritten(result);
-    return result;
-}
-
-uint32_t CRTMThread::DeleteOne(icalcomponent* component) {
+uint32_t CRTMThread::WithTask(icalcomponent* component, const TaskWork& work) {
     uint32_t result = RTM_FAILED;
     if (CRTMConnection* connection = GetConnection(result)) {
         const wxString uid = ComponentUid(component);
@@ -196,10 +171,33 @@ uint32_t CRTMThread::DeleteOne(icalcomponent* component) {
         bool haveKnown = false;
         result = ResolveIdentity(*connection, component, uid, known, haveKnown);
         if (result == RTM_OK)
-            result = connection->DeleteTask(m_Settings->authToken, component, haveKnown ? &known : nullptr);
-        if (result == RTM_OK && haveKnown)
-            m_Handler->ForgetIdentity(uid);
+            result = work(*connection, uid, haveKnown ? &known : nullptr);
     }
     ReportWritten(result);
     return result;
+}
+
+uint32_t CRTMThread::WriteOne(icalcomponent* component, COfflineCalendar* offline) {
+    return WithTask(component, [&](CRTMConnection& connection, const wxString& uid, const TaskIds* known) {
+        UploadTarget target;
+        target.known = known;
+        if (!uid.empty()) {
+            target.beforeAdd = [&] {
+                m_Handler->RecordAddSent(uid, static_cast<int64_t>(std::time(nullptr)));
+            };
+            target.afterAdd = [&](const TaskIds& ids) { m_Handler->RecordCreated(uid, ids); };
+        }
+        target.changeWaits = [this](const wxString& u) { return m_Handler->IsChangeWaiting(u); };
+        target.newerCopy = [this](const wxString& u) { return m_Handler->WaitingWriteCopy(u); };
+        return connection.UploadTask(m_Settings->authToken, component, offline, target);
+    });
+}
+
+uint32_t CRTMThread::DeleteOne(icalcomponent* component) {
+    return WithTask(component, [&](CRTMConnection& connection, const wxString& uid, const TaskIds* known) {
+        const uint32_t result = connection.DeleteTask(m_Settings->authToken, component, known);
+        if (result == RTM_OK && known)
+            m_Handler->ForgetIdentity(uid);
+        return result;
+    });
 }

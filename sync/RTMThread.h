@@ -8,6 +8,7 @@
 
 #include <wx/thread.h>
 
+#include <functional>
 #include <memory>
 
 class CRTMConnection;
@@ -43,6 +44,9 @@ class CRTMThread : public wxThread, public CThreadHelper {
     uint32_t ResolveIdentity(CRTMConnection& connection, const icalcomponent* todo, const wxString& uid,
                              TaskIds& known, bool& haveKnown);
     void ReportWritten(uint32_t result);
+    // Runs an upload or a deletion with what is known of the to-do's task, and reports it.
+    using TaskWork = std::function<uint32_t(CRTMConnection&, const wxString& uid, const TaskIds* known)>;
+    uint32_t WithTask(icalcomponent* component, const TaskWork& work);
 
     CRTMHandler* m_Handler;
     std::unique_ptr<RTMSettings> m_Settings;
