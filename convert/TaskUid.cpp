@@ -4,6 +4,8 @@
 #include "plugin/HostApi.h"
 #include "plugin/RTMHandler.h"
 
+#include <cstring>
+
 const char* const X_TASK_ID = "X-CORVANE-RTM-TASK-ID";
 
 bool ParseTaskUid(const icalcomponent* component, wxString& listId, wxString& seriesId, wxString& taskId,
@@ -25,4 +27,18 @@ bool ParseTaskUid(const icalcomponent* component, wxString& listId, wxString& se
     seriesId = uid.Mid(colon + 1);
     taskId = GetXProperty(component, X_TASK_ID);
     return true;
+}
+
+void SetTaskIds(icalcomponent* component, const TaskIds& ids) {
+    icalcomponent_set_uid(component, ToUtf8(ids.Uid()).c_str());
+    for (icalproperty* p = icalcomponent_get_first_property(component, ICAL_X_PROPERTY); p;) {
+        icalproperty* next = icalcomponent_get_next_property(component, ICAL_X_PROPERTY);
+        const char* name = icalproperty_get_x_name(p);
+        if (name && std::strcmp(name, X_TASK_ID) == 0) {
+            icalcomponent_remove_property(component, p);
+            icalproperty_free(p);
+        }
+        p = next;
+    }
+    AddXProperty(component, X_TASK_ID, ids.task);
 }

@@ -16,6 +16,9 @@ struct TaskIds {
     wxString Uid() const { return list + wxT(":") + series; }
 };
 
+// Gives the to-do the UID and task id of the task `ids`.
+void SetTaskIds(icalcomponent* component, const TaskIds& ids);
+
 // Whether a UID names a list and a task series, the form every to-do from the service carries.
 inline bool HasTaskUidForm(const wxString& uid) {
     return uid.Find(wxT(':')) != wxNOT_FOUND;

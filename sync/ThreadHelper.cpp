@@ -168,18 +168,23 @@ void CThreadHelper::ApplyOfflineQueue(CRTMHandler* handler, COfflineCalendar* of
                 handler->Requeue(false, std::move(item));
                 break;
             }
-            switch (item->kind) {
-                case ITEM_READ:
-                    offline->PublishAll(handler);
-                    break;
-                case ITEM_WRITE:
-                    offline->StoreComponent(item->component);
-                    break;
-                case ITEM_DELETE:
-                    offline->RemoveComponent(item->component);
-                    break;
-                default:
-                    break;
+            if (item->kind == ITEM_READ) {
+                offline->PublishAll(handler);
+                continue;
+            }
+            // A to-do the host still knows by its own UID while its upload has made its task is
+            // kept under the task's UID, never beside it.
+            const wxString uid = ComponentUid(item->component);
+            TaskIdentity identity;
+            if (handler->FindIdentity(uid, identity) && identity.state == TaskIdentity::CREATED) {
+                if (offline->Components().Contains(uid))
+                    offline->RemoveByUid(uid);
+                SetTaskIds(item->component, identity.ids);
+            }
+            if (item->kind == ITEM_WRITE) {
+                offline->StoreComponent(item->component);
+            } else if (item->kind == ITEM_DELETE) {
+                offline->RemoveComponent(item->component);
             }
         }
     }

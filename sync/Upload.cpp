@@ -305,10 +305,12 @@ bool CRTMConnection::Deliver(icalcomponent* c, const icalcomponent* todo, COffli
         offline->StoreComponent(c);
     Corvane_AddComponent(c, handler, 2);
     // The host may have handed over a newer change while this version was on its way: the host
-    // gets its own newer version back until that change's read-back follows.
-    if (target.newerCopy && oldUid == newUid) {
-        if (icalcomponent* newer = target.newerCopy(newUid))
+    // gets its own newer version back, under the task's UID, until that change's read-back follows.
+    if (target.newerCopy) {
+        if (icalcomponent* newer = target.newerCopy(newUid)) {
+            SetTaskIds(newer, read);
             Corvane_AddComponent(newer, handler, 2);
+        }
     }
     return true;
 }
