@@ -279,11 +279,17 @@ TEST_F(NothingLostTest, ATaskMovedIntoTheConfiguredListKeepsItsDescription) {
 TEST_F(NothingLostTest, AChangeHandedOverSurvivesTheHostsEnd) {
     Started();
     Write(Todo("host-1", "SUMMARY:Written before the quit\r\n"));
+    Write(Todo("host-2", "SUMMARY:Completed while away\r\nSTATUS:COMPLETED\r\n"));
     Delete(Todo("21:31", "SUMMARY:Report\r\nX-CORVANE-RTM-TASK-ID:41\r\n"));
     DropHandler();
-    EXPECT_EQ(Started().QueueCount(true), 2u);
+    EXPECT_EQ(Started().QueueCount(true), 3u);
     RunWorker();
     EXPECT_EQ(SeriesNamed("Written before the quit"), 1u);
+    for (const auto& series : emulator->State().Tasks().AllSeries()) {
+        if (series.name == "Completed while away") {
+            EXPECT_TRUE(series.tasks.front().completed);
+        }
+    }
     EXPECT_TRUE(emulator->State().Tasks().FindSeries("31")->tasks.front().deleted);
 }
 
