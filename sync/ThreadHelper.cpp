@@ -169,7 +169,7 @@ void CThreadHelper::ApplyOfflineQueue(CRTMHandler* handler, COfflineCalendar* of
                 break;
             }
             if (item->kind == ITEM_READ) {
-                offline->PublishAll(handler);
+                PublishOffline(handler, *offline);
                 continue;
             }
             // A to-do the host still knows by its own UID while its upload has made its task is
@@ -190,6 +190,18 @@ void CThreadHelper::ApplyOfflineQueue(CRTMHandler* handler, COfflineCalendar* of
     }
     if (save)
         offline->Save(m_SkipCompleted);
+}
+
+void CThreadHelper::PublishOffline(CRTMHandler* handler, const COfflineCalendar& offline) {
+    for (const ComponentMap::Entry& entry : offline.Components()) {
+        // The host holds a newer version of a to-do whose change waits for the service.
+        if (!entry.component || handler->IsChangeWaiting(entry.uid))
+            continue;
+        Corvane_AddComponent(icalcomponent_new_clone(entry.component), handler, 0);
+        // One handed over meanwhile is newer than this copy: the host gets it back.
+        if (icalcomponent* newer = handler->WaitingWriteCopy(entry.uid))
+            Corvane_AddComponent(newer, handler, 0);
+    }
 }
 
 uint32_t CThreadHelper::RunItem(CRTMHandler* handler, COfflineCalendar* offline, uint32_t kind,

@@ -302,11 +302,8 @@ std::string SoakRun::HostUidOf(int key) {
     return std::string();
 }
 
+// With FakeHost's mutex held (see HostEdit).
 void SoakRun::HostWrite(icalcomponent* todo, bool remove) {
-    // As in a host, what the plug-in gave the host before this edit is in its store before it,
-    // and nothing it gives comes between the edit and its hand-over.
-    std::lock_guard<std::mutex> lock(FakeHost::Get().mutex);
-    ApplyAdded();
     ComponentArray array;
     array.Add(todo);
     if (remove) {
@@ -393,6 +390,8 @@ std::vector<int> SoakRun::Eligible(bool host) {
 }
 
 void SoakRun::HostAdd() {
+    std::lock_guard<std::mutex> lock(FakeHost::Get().mutex);
+    ApplyAdded();
     const int key = m_NextKey++;
     IcalPtr todo(icalcomponent_new_vtodo());
     const std::string uid = "soak-" + std::to_string(m_Seed) + "-" + std::to_string(key);
@@ -416,6 +415,10 @@ void SoakRun::HostAdd() {
 }
 
 void SoakRun::HostEdit(int key, bool completeOnly) {
+    // The user edits what the host shows at that moment: nothing the plug-in gives the host comes
+    // between the choice of the to-do and the hand-over of the edit.
+    std::lock_guard<std::mutex> lock(FakeHost::Get().mutex);
+    ApplyAdded();
     const std::string uid = HostUidOf(key);
     if (uid.empty())
         return;  // not shown in the host at the moment: the user cannot edit it
@@ -438,6 +441,8 @@ void SoakRun::HostEdit(int key, bool completeOnly) {
 }
 
 void SoakRun::HostDelete(int key) {
+    std::lock_guard<std::mutex> lock(FakeHost::Get().mutex);
+    ApplyAdded();
     const std::string uid = HostUidOf(key);
     if (uid.empty())
         return;
