@@ -3,6 +3,7 @@
 // Beside it the floor: the same reply parsed by the XML library alone and the same to-dos
 // serialised by libical alone. Run alone for a meaningful peak memory:
 //   scripts/bench --benchmark_filter='FullDownload|Floor|IdleWorker'
+#include "bench/BenchSizes.h"
 #include "convert/TaskSeries.h"
 #include "plugin/RTMHandler.h"
 #include "rtm/BrowserLauncher.h"
@@ -29,7 +30,7 @@
 #include <string>
 
 namespace {
-const int TASKS = 10000;
+const int TASKS = BenchSize(10000);
 
 std::string SeedFile(int count) {
     const std::string path = "/tmp/corvane-bench-seed-" + std::to_string(count) + ".xml";

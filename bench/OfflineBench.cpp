@@ -1,6 +1,7 @@
 // The offline file at the size of a large account: reading and saving 10,000 to-dos that use a
 // few time zones, a full merge of 10,000 offline against 10,000 online to-dos, and, as the floor,
 // libical alone parsing and writing the same file. Run: scripts/bench --benchmark_filter=Offline
+#include "bench/BenchSizes.h"
 #include "sync/OfflineCalendar.h"
 #include "tests/support/FakeHost.h"
 
@@ -106,7 +107,12 @@ void BM_OfflineRead(benchmark::State& state) {
     }
     state.SetComplexityN(state.range(0));
 }
-BENCHMARK(BM_OfflineRead)->Arg(2500)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond)->Complexity();
+BENCHMARK(BM_OfflineRead)
+    ->Arg(BenchSize(2500))
+    ->Arg(BenchSize(5000))
+    ->Arg(BenchSize(10000))
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
 
 void BM_OfflineSave(benchmark::State& state) {
     // A copy of the file, so the benchmark of reading keeps its own.
@@ -125,7 +131,12 @@ void BM_OfflineSave(benchmark::State& state) {
     icalcomponent_free(changed);
     state.SetComplexityN(state.range(0));
 }
-BENCHMARK(BM_OfflineSave)->Arg(2500)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond)->Complexity();
+BENCHMARK(BM_OfflineSave)
+    ->Arg(BenchSize(2500))
+    ->Arg(BenchSize(5000))
+    ->Arg(BenchSize(10000))
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
 
 // Full merge: 90% of the to-dos on both sides (a third newer online, a third newer offline, a
 // third equal), 10% only offline (half created offline, half stale), 10% only online.
@@ -155,7 +166,12 @@ void BM_OfflineFullMerge(benchmark::State& state) {
     }
     state.SetComplexityN(count);
 }
-BENCHMARK(BM_OfflineFullMerge)->Arg(2500)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond)->Complexity();
+BENCHMARK(BM_OfflineFullMerge)
+    ->Arg(BenchSize(2500))
+    ->Arg(BenchSize(5000))
+    ->Arg(BenchSize(10000))
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
 
 // The floor: libical's own parser and writer on the same file.
 void BM_OfflineLibicalParse(benchmark::State& state) {
@@ -168,9 +184,9 @@ void BM_OfflineLibicalParse(benchmark::State& state) {
     state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_OfflineLibicalParse)
-    ->Arg(2500)
-    ->Arg(5000)
-    ->Arg(10000)
+    ->Arg(BenchSize(2500))
+    ->Arg(BenchSize(5000))
+    ->Arg(BenchSize(10000))
     ->Unit(benchmark::kMillisecond)
     ->Complexity();
 
@@ -184,9 +200,9 @@ void BM_OfflineLibicalFileSetRead(benchmark::State& state) {
     state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_OfflineLibicalFileSetRead)
-    ->Arg(2500)
-    ->Arg(5000)
-    ->Arg(10000)
+    ->Arg(BenchSize(2500))
+    ->Arg(BenchSize(5000))
+    ->Arg(BenchSize(10000))
     ->Unit(benchmark::kMillisecond)
     ->Complexity();
 
@@ -202,9 +218,9 @@ void BM_OfflineLibicalSerialise(benchmark::State& state) {
     state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_OfflineLibicalSerialise)
-    ->Arg(2500)
-    ->Arg(5000)
-    ->Arg(10000)
+    ->Arg(BenchSize(2500))
+    ->Arg(BenchSize(5000))
+    ->Arg(BenchSize(10000))
     ->Unit(benchmark::kMillisecond)
     ->Complexity();
 

@@ -9,8 +9,9 @@
 #include <cstdio>
 
 namespace {
-// How long the tray must stay quiet after a pass before the worker counts as idle: the loop takes
-// queued work within a second, so a pass that queued more work shows it well within this.
+// How long the tray must stay quiet after a pass that was already running when the wait began
+// before the worker counts as idle: the loop takes queued work within a second, so work the pass
+// missed shows as a new pass well within this.
 const long QUIET_MILLIS = 2500;
 const long FIRST_PASS_MILLIS = 20000;
 const long TIMEOUT_MILLIS = 15 * 60 * 1000;

@@ -169,11 +169,17 @@ void HostContext::EndFullRead(const wxString& calendar, bool succeeded) {
 HostContext::WaitResult HostContext::WaitForIdle(const wxString& calendar, unsigned long since,
                                                  long quietMillis, long firstPassMillis, long timeoutMillis) {
     const long long started = wxGetLocalTimeMillis().GetValue();
+    // Everything was handed over before the wait: a pass that begins from here on runs the queue
+    // until it is empty, so its end is the end of the work. Only a pass already running may have
+    // missed work handed over late in it; then the tray must stay quiet long enough for the loop
+    // to take that work.
+    const unsigned long handedOver = TrayChanges();
     unsigned long lastChange = 0;
     long long lastChangeAt = started;
     while (true) {
         const long long now = wxGetLocalTimeMillis().GetValue();
         bool passEnded = false;
+        bool passBegunSince = false;
         int status = 0;
         {
             std::lock_guard<std::mutex> lock(m_Mutex);
@@ -186,16 +192,17 @@ HostContext::WaitResult HostContext::WaitForIdle(const wxString& calendar, unsig
                 }
                 status = change.second;
                 passEnded = passEnded || change.second != 2;
+                passBegunSince = passBegunSince || (change.second == 2 && change.first > handedOver);
             }
         }
-        if (passEnded && status != 2 && now - lastChangeAt >= quietMillis) {
+        if (passEnded && status != 2 && (passBegunSince || now - lastChangeAt >= quietMillis)) {
             return status == 1 ? WaitResult::Unreachable : WaitResult::Idle;
         }
         if (lastChange == 0 && now - started >= firstPassMillis)
             return WaitResult::NoActivity;
         if (now - started >= timeoutMillis)
             return WaitResult::TimedOut;
-        wxMilliSleep(50);
+        wxMilliSleep(10);
     }
 }
 

@@ -53,7 +53,8 @@ class HostContext {
 
     // What the worker has told through the tray since `since` (a TrayChanges() value).
     enum class WaitResult { Idle, Unreachable, NoActivity, TimedOut };
-    // Waits until a pass has ended after `since` and the tray then stayed quiet for `quietMillis`.
+    // Waits until a pass that began after the call has ended, or else until a pass has ended after
+    // `since` and the tray then stayed quiet for `quietMillis`.
     WaitResult WaitForIdle(const wxString& calendar, unsigned long since, long quietMillis,
                            long firstPassMillis, long timeoutMillis);
 

@@ -3,12 +3,13 @@
 #include "convert/PropertyHelpers.h"
 #include "plugin/HostApi.h"
 
-#include <libical/icalss.h>
+#include <libical/ical.h>
 #include <wx/datetime.h>
 #include <wx/ffile.h>
 #include <wx/filefn.h>
 #include <wx/log.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <unordered_set>
 
@@ -33,6 +34,27 @@ bool HasContent(const wxString& path) {
         }
     }
     return false;
+}
+
+// The parser's line source: libical's file set reads its file one byte per read(), a buffered
+// stream hands the parser the same lines.
+char* ReadLine(char* buffer, size_t size, void* stream) {
+    return std::fgets(buffer, static_cast<int>(size), static_cast<FILE*>(stream));
+}
+
+// What libical's file set holds for the file: the top-level components under one XROOT.
+icalcomponent* ParseFile(FILE* file) {
+    std::setvbuf(file, nullptr, _IOFBF, 1 << 16);
+    icalparser* parser = icalparser_new();
+    icalparser_set_gen_data(parser, file);
+    icalcomponent* root = icalparser_parse(parser, ReadLine);
+    icalparser_free(parser);
+    if (root && icalcomponent_isa(root) == ICAL_XROOT_COMPONENT)
+        return root;
+    icalcomponent* cluster = icalcomponent_new(ICAL_XROOT_COMPONENT);
+    if (root)
+        icalcomponent_add_component(cluster, root);
+    return cluster;
 }
 
 // Appends the component's iCalendar text; the same text libical writes for it inside a calendar.
@@ -80,18 +102,18 @@ void COfflineCalendar::Read() {
         return;
     }
 
-    icalset* set = icalfileset_new_reader(path.fn_str());
+    icalcomponent* cluster = nullptr;
     icalcomponent* top = nullptr;
-    if (set) {
-        icalcomponent* cluster = icalfileset_get_component(set);
-        if (cluster)
-            top = icalcomponent_get_first_component(cluster, ICAL_ANY_COMPONENT);
+    if (FILE* file = std::fopen(path.fn_str(), "rb")) {
+        cluster = ParseFile(file);
+        std::fclose(file);
+        top = icalcomponent_get_first_component(cluster, ICAL_ANY_COMPONENT);
     }
-    // libical's reader gives an empty set for text that is not iCalendar at all, or for a calendar
-    // cut off before its end line; such a file is as unreadable as one that cannot be opened.
-    if (!set || (!top && HasContent(path))) {
-        if (set)
-            icalset_free(set);
+    // The parser gives nothing for text that is not iCalendar at all, or for a calendar cut off
+    // before its end line; such a file is as unreadable as one that cannot be opened.
+    if (!cluster || (!top && HasContent(path))) {
+        if (cluster)
+            icalcomponent_free(cluster);
         Log(LOG_ERROR, wxT("Unable to open file \"%s\" for reading."), path);
         m_Unreadable = true;
         return;
@@ -114,7 +136,7 @@ void COfflineCalendar::Read() {
             m_Components.Store(uid, sub);
         }
     }
-    icalset_free(set);
+    icalcomponent_free(cluster);
 }
 
 bool COfflineCalendar::MoveUnreadableAside() {

@@ -2,6 +2,7 @@
 #include "tests/support/FakeHost.h"
 #include "tests/unit/OfflineTestHelpers.h"
 
+#include <libical/icalss.h>
 #include <wx/datetime.h>
 #include <wx/dir.h>
 #include <wx/filefn.h>
@@ -144,6 +145,48 @@ TEST_F(OfflineCalendarTest, UnreadableFileIsKeptAsideAtTheFirstSave) {
         offline->StoreComponent(Todo("1:2").get());  // only the first save moves a file aside
         offline->Save(true);
         EXPECT_EQ(FilesInTempDir().size(), 2u);
+    }
+}
+
+// The reader gives what libical's own file set reads from the same file: the same components and
+// zones, in the same order, also for lines longer than the parser's buffer, a second calendar
+// (ignored) and a last line without its line end.
+TEST_F(OfflineCalendarTest, ReadingGivesWhatLibicalsFileSetReads) {
+    std::string many = HEAD;
+    for (int i = 0; i < 2000; ++i)
+        many += "BEGIN:VTODO\r\nUID:1:" + std::to_string(i) + "\r\nSUMMARY:" + std::to_string(i) +
+                "\r\nEND:VTODO\r\n";
+    const std::string contents[] = {
+        FOREIGN, FOREIGN + FOREIGN.substr(0, FOREIGN.find("BEGIN:VEVENT")) + "END:VCALENDAR\r\n",
+        std::string(HEAD) + "BEGIN:VTODO\r\nUID:long\r\nDESCRIPTION:" + std::string(5000, 'y') +
+            "\r\nEND:VTODO\r\nEND:VCALENDAR",
+        many + "END:VCALENDAR"};
+    for (const std::string& content : contents) {
+        SCOPED_TRACE(content.size());
+        WriteFile(path, content);
+        std::vector<std::string> uids;
+        std::vector<wxString> zones;
+        std::map<wxString, std::string> texts;
+        icalset* set = icalfileset_new_reader(path.fn_str());
+        icalcomponent* top =
+            icalcomponent_get_first_component(icalfileset_get_component(set), ICAL_ANY_COMPONENT);
+        for (icalcomponent* c = icalcomponent_get_first_component(top, ICAL_ANY_COMPONENT); c;
+             c = icalcomponent_get_next_component(top, ICAL_ANY_COMPONENT)) {
+            const char* uid = icalcomponent_get_uid(c);
+            if (icalcomponent_isa(c) == ICAL_VTIMEZONE_COMPONENT)
+                zones.push_back(wxString::FromUTF8(
+                    icalproperty_get_tzid(icalcomponent_get_first_property(c, ICAL_TZID_PROPERTY))));
+            else if (uid && texts.emplace(wxString::FromUTF8(uid), Text(c)).second)
+                uids.push_back(uid);
+            else if (uid)
+                texts[wxString::FromUTF8(uid)] = Text(c);
+        }
+        icalset_free(set);
+        host().timeZonesAdded.clear();
+        auto offline = Open();
+        EXPECT_EQ(Uids(offline->Components()), uids);
+        EXPECT_EQ(Texts(*offline), texts);
+        EXPECT_EQ(host().timeZonesAdded, zones);
     }
 }
 
