@@ -101,14 +101,22 @@ TEST_F(MethodCallTest, ServerErrorPagesAreReportedWithTheirStatus) {
         int status;
         std::string body;
         wxString expected;
+        uint32_t work;  // what the failure means for the queued change
     };
     const Case cases[] = {
         {503, "",
          wxT("The service is temporarily unavailable.\nServer returned result: (0) 503 Service "
-             "Unavailable.")},
-        {500, "Internal failure", wxT("Server returned result: (0) 500 Internal Server Error.")},
-        {404, "Not here", wxT("Server returned result: (0) 404 Not Found.")},
-        {418, "teapot", wxT("Server returned result: (0) 418 Unknown error.")},
+             "Unavailable."),
+         RTM_RETRY_LATER},
+        // A page that is XML but no envelope is still the one failure already reported.
+        {503, "<html><body>Service unavailable</body></html>",
+         wxT("The service is temporarily unavailable.\nServer returned result: (0) 503 Service "
+             "Unavailable."),
+         RTM_RETRY_LATER},
+        {500, "Internal failure", wxT("Server returned result: (0) 500 Internal Server Error."),
+         RTM_RETRY_LATER},
+        {404, "Not here", wxT("Server returned result: (0) 404 Not Found."), RTM_FAILED},
+        {418, "teapot", wxT("Server returned result: (0) 418 Unknown error."), RTM_FAILED},
     };
     for (const Case& c : cases) {
         host().messages.clear();
@@ -117,9 +125,9 @@ TEST_F(MethodCallTest, ServerErrorPagesAreReportedWithTheirStatus) {
         EXPECT_EQ(Call(*connection), RTM_OK) << c.status;
         ASSERT_EQ(host().messages.size(), 1u) << c.status;
         EXPECT_EQ(Reports()[0], wxT("Remember The Milk Error (Work)!\n") + c.expected);
-        // Not XML: nothing more to report.
         EXPECT_EQ(connection->ParseReply(RTM_OK, ECHO, reply), nullptr);
         EXPECT_EQ(host().messages.size(), 1u) << c.status;
+        EXPECT_EQ(connection->LastWorkResult(), c.work) << c.status;
     }
 }
 
