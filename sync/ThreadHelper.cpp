@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <vector>
 
 wxCriticalSection CThreadHelper::s_SyncLock;
 
@@ -192,15 +193,26 @@ void CThreadHelper::ApplyOfflineQueue(CRTMHandler* handler, COfflineCalendar* of
         offline->Save(m_SkipCompleted);
 }
 
-void CThreadHelper::PublishOffline(CRTMHandler* handler, const COfflineCalendar& offline) {
+void CThreadHelper::PublishOffline(CRTMHandler* handler, COfflineCalendar& offline) {
+    std::vector<wxString> leftBehind;
     for (const ComponentMap::Entry& entry : offline.Components()) {
         // The host holds a newer version of a to-do whose change waits for the service.
         if (!entry.component || handler->IsChangeWaiting(entry.uid))
             continue;
+        TaskIdentity identity;
+        if (handler->FindIdentity(entry.uid, identity) && identity.state == TaskIdentity::CREATED) {
+            leftBehind.push_back(entry.uid);  // a host's copy whose task stands under its own UID
+            continue;
+        }
         Corvane_AddComponent(icalcomponent_new_clone(entry.component), handler, 0);
         // One handed over meanwhile is newer than this copy: the host gets it back.
         if (icalcomponent* newer = handler->WaitingWriteCopy(entry.uid))
             Corvane_AddComponent(newer, handler, 0);
+    }
+    for (const wxString& uid : leftBehind) {
+        icalcomponent* gone = icalcomponent_new_clone(offline.Components().Find(uid));
+        offline.RemoveByUid(uid);
+        Corvane_AddComponent(gone, handler, 0x8004);
     }
 }
 

@@ -53,8 +53,9 @@ class CThreadHelper {
     // stop is requested nothing is applied unless `evenWhenStopping`.
     void ApplyOfflineQueue(CRTMHandler* handler, COfflineCalendar* offline, bool save = true,
                            bool evenWhenStopping = false);
-    // Gives the host a copy of every offline to-do, except those it holds a newer version of.
-    void PublishOffline(CRTMHandler* handler, const COfflineCalendar& offline);
+    // Gives the host a copy of every offline to-do, except those it holds a newer version of; a
+    // copy left behind under a host's UID whose task exists is dropped from both.
+    void PublishOffline(CRTMHandler* handler, COfflineCalendar& offline);
     void SyncPass(CRTMHandler* handler, COfflineCalendar* offline, LoopState& state);
     // Works the outgoing queue; the result of the last item.
     uint32_t RunQueue(CRTMHandler* handler, COfflineCalendar* offline, LoopState& state);
