@@ -114,6 +114,9 @@ class CRTMConnection {
     // the component. False when it carries no ids.
     bool Deliver(icalcomponent* c, const icalcomponent* todo, COfflineCalendar* offline,
                  const UploadTarget& target);
+    // The tasks of `list` (empty: all) changed since `since` (seconds since 1970); null when the
+    // call failed (LastWorkResult tells how).
+    const wxXmlNode* GetRecentTasks(const wxString& token, const wxString& list, int64_t since);
     // Queues the merge's uploads, leaving out copies of to-dos whose task exists already.
     void QueueMergeUploads(COfflineCalendar& offline);
     uint32_t CallAuthMethod(const wxString& method, const wxString& argName, const wxString& argValue,

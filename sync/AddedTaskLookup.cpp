@@ -5,6 +5,7 @@
 #include "plugin/RTMHandler.h"
 #include "rtm/RTMConnection.h"
 #include "rtm/ServiceAddress.h"
+#include "sync/RecentTasks.h"
 
 namespace {
 // The two clocks need not agree to the second.
@@ -31,48 +32,26 @@ struct Candidate {
 LookupResult CRTMConnection::FindAddedTask(const wxString& token, const wxString& list, const wxString& name,
                                            int64_t since, TaskIds& found) {
     const int64_t from = since - CLOCK_MARGIN_SECONDS;
-    RTMParams params;
-    params[wxT("api_key")] = RTM_API_KEY;
-    params[wxT("auth_token")] = token;
-    params[wxT("method")] = wxT("rtm.tasks.getList");
-    if (!list.empty())
-        params[wxT("list_id")] = list;
-    params[wxT("last_sync")] = FormatServiceTime(
-        icaltime_from_timet_with_zone(static_cast<time_t>(from), 0, icaltimezone_get_utc_timezone()));
-    wxString reply;
-    const uint32_t status = CallMethod(params, reply);
-    const wxXmlNode* first = ParseReply(status, wxT("rtm.tasks.getList"), reply);
-    if (!first) {
-        const uint32_t result = LastWorkResult();
-        return result == RTM_FAILED ? LookupResult::UNDECIDED : LookupResult::FAILED;
-    }
+    const wxXmlNode* first = GetRecentTasks(token, list, from);
+    if (!first)
+        return LastWorkResult() == RTM_FAILED ? LookupResult::UNDECIDED : LookupResult::FAILED;
 
     std::vector<Candidate> candidates;
-    for (const wxXmlNode* node = first; node; node = node->GetNext()) {
-        if (!IsElement(node, L"tasks"))
-            continue;
-        for (const wxXmlNode* listNode = node->GetChildren(); listNode; listNode = listNode->GetNext()) {
-            if (!IsElement(listNode, L"list"))
-                continue;
-            for (const wxXmlNode* series = listNode->GetChildren(); series; series = series->GetNext()) {
-                if (!IsElement(series, L"taskseries") ||
-                    series->GetAttribute(wxT("name"), wxString()) != name)
-                    continue;
-                const icaltimetype created =
-                    ParseServiceTime(series->GetAttribute(wxT("created"), wxString()), handler);
-                const wxXmlNode* task = FirstChildNamed(series, L"task");
-                if (icaltime_is_null_time(created) || !task)
-                    continue;
-                Candidate c;
-                c.created = static_cast<int64_t>(icaltime_as_timet(created));
-                c.ids.list = listNode->GetAttribute(wxT("id"), wxString());
-                c.ids.series = series->GetAttribute(wxT("id"), wxString());
-                c.ids.task = task->GetAttribute(wxT("id"), wxString());
-                if (c.created >= from && task->GetAttribute(wxT("deleted"), wxString()).empty())
-                    candidates.push_back(c);
-            }
-        }
-    }
+    ForEachListedSeries(first, [&](const wxXmlNode* series, const wxString& listId) {
+        const wxXmlNode* task = FirstChildNamed(series, L"task");
+        if (series->GetAttribute(wxT("name"), wxString()) != name || !task ||
+            !task->GetAttribute(wxT("deleted"), wxString()).empty())
+            return true;
+        const icaltimetype created =
+            ParseServiceTime(series->GetAttribute(wxT("created"), wxString()), handler);
+        Candidate c;
+        c.created = icaltime_is_null_time(created) ? 0 : static_cast<int64_t>(icaltime_as_timet(created));
+        c.ids = {listId, series->GetAttribute(wxT("id"), wxString()),
+                 task->GetAttribute(wxT("id"), wxString())};
+        if (c.created >= from)
+            candidates.push_back(c);
+        return true;
+    });
     if (candidates.empty())
         return LookupResult::NOT_FOUND;
     // The earliest one made after the add went out is the add's own.

@@ -11,6 +11,7 @@
 #include "rtm/ServiceAddress.h"
 #include "sync/ComponentMap.h"
 #include "sync/OfflineCalendar.h"
+#include "sync/RecentTasks.h"
 
 #include <ctime>
 #include <functional>
@@ -246,34 +247,19 @@ uint32_t CRTMConnection::ReadBack(const wxString& method, const wxString& reply,
 uint32_t CRTMConnection::FetchAndReadBack(const wxString& token, const TaskIds& ids,
                                           const icalcomponent* todo, COfflineCalendar* offline,
                                           const UploadTarget& target) {
-    RTMParams params = BaseParams(token, wxT("rtm.tasks.getList"));
-    params[wxT("list_id")] = ids.list;
     // The upload has just changed it: it is among the tasks changed in the last hour.
-    params[wxT("last_sync")] = FormatServiceTime(
-        icaltime_from_timet_with_zone(std::time(nullptr) - 3600, 0, icaltimezone_get_utc_timezone()));
-    wxString reply;
-    const uint32_t status = CallMethod(params, reply);
-    const wxXmlNode* first = ParseReply(status, wxT("rtm.tasks.getList"), reply);
+    const wxXmlNode* first = GetRecentTasks(token, ids.list, static_cast<int64_t>(std::time(nullptr)) - 3600);
     if (!first)
         return LastWorkResult();
-    for (const wxXmlNode* tasks = first; tasks; tasks = tasks->GetNext()) {
-        if (!IsNamed(tasks, L"tasks"))
-            continue;
-        for (const wxXmlNode* list = tasks->GetChildren(); list; list = list->GetNext()) {
-            if (!IsNamed(list, L"list"))
-                continue;
-            for (const wxXmlNode* series = list->GetChildren(); series; series = series->GetNext()) {
-                if (!IsNamed(series, L"taskseries") ||
-                    series->GetAttribute(wxT("id"), wxString()) != ids.series)
-                    continue;
-                if (icalcomponent* c =
-                        ConvertTaskSeries(series, list->GetAttribute(wxT("id"), wxString()), handler))
-                    return Deliver(c, todo, offline, target) ? RTM_OK : RTM_FAILED;
-            }
-        }
-    }
-    // Not among them (a clock far off): the next download brings it.
-    return RTM_OK;
+    uint32_t result = RTM_OK;
+    ForEachListedSeries(first, [&](const wxXmlNode* series, const wxString& listId) {
+        if (series->GetAttribute(wxT("id"), wxString()) != ids.series)
+            return true;
+        if (icalcomponent* c = ConvertTaskSeries(series, listId, handler))
+            result = Deliver(c, todo, offline, target) ? RTM_OK : RTM_FAILED;
+        return false;
+    });
+    return result;  // not among them (a clock far off): the next download brings it
 }
 
 bool CRTMConnection::Deliver(icalcomponent* c, const icalcomponent* todo, COfflineCalendar* offline,

@@ -1,0 +1,11 @@
+// The task series of a getList reply: every one under rsp/tasks/list, with its list's id.
+#pragma once
+
+#include <wx/string.h>
+#include <wx/xml/xml.h>
+
+#include <functional>
+
+// Calls `use` with each series element and the id of its list; stops when `use` returns false.
+void ForEachListedSeries(const wxXmlNode* first,
+                         const std::function<bool(const wxXmlNode* series, const wxString& listId)>& use);
