@@ -205,9 +205,14 @@ void CThreadHelper::PublishOffline(CRTMHandler* handler, COfflineCalendar& offli
             continue;
         }
         Corvane_AddComponent(icalcomponent_new_clone(entry.component), handler, 0);
-        // One handed over meanwhile is newer than this copy: the host gets it back.
-        if (icalcomponent* newer = handler->WaitingWriteCopy(entry.uid))
+        // One handed over meanwhile is newer than this copy: the host gets it back, under this UID.
+        if (icalcomponent* newer = handler->WaitingWriteCopy(entry.uid)) {
+            TaskIds ids;
+            if (HasTaskUidForm(entry.uid) &&
+                ParseTaskUid(entry.component, ids.list, ids.series, ids.task, nullptr))
+                SetTaskIds(newer, ids);
             Corvane_AddComponent(newer, handler, 0);
+        }
     }
     for (const wxString& uid : leftBehind) {
         icalcomponent* gone = icalcomponent_new_clone(offline.Components().Find(uid));
