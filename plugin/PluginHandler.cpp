@@ -193,6 +193,18 @@ void CPluginHandler::RecordCreated(const wxString& uid, const TaskIds& ids) {
     SaveIdentities();
 }
 
+std::vector<wxString> CPluginHandler::SettledHostUids() {
+    wxCriticalSectionLocker lock(m_QueueLock);
+    std::vector<wxString> uids;
+    for (const auto& entry : m_Identities) {
+        if (entry.second.state == TaskIdentity::CREATED && entry.first != entry.second.ids.Uid() &&
+            FindWaiting(entry.first) == m_OutgoingQueue.end() &&
+            !(m_InFlight && m_InFlight->component && ComponentUid(m_InFlight->component) == entry.first))
+            uids.push_back(entry.first);
+    }
+    return uids;
+}
+
 void CPluginHandler::ForgetIdentity(const wxString& uid) {
     {
         wxCriticalSectionLocker lock(m_QueueLock);

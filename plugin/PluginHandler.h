@@ -9,6 +9,7 @@
 
 #include <deque>
 #include <memory>
+#include <vector>
 
 class CPluginHandler : public CCalendarHandler {
   public:
@@ -47,6 +48,8 @@ class CPluginHandler : public CCalendarHandler {
     void RecordAddSent(const wxString& uid, int64_t since);
     void RecordCreated(const wxString& uid, const TaskIds& ids);
     void ForgetIdentity(const wxString& uid);
+    // The host's UIDs whose upload made a task and that no waiting change names any more.
+    std::vector<wxString> SettledHostUids();
 
     // The journals of waiting changes and of added tasks: read once, when the calendar is first
     // started (the waiting changes go before those queued since), and written whenever they

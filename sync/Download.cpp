@@ -189,6 +189,15 @@ uint32_t CRTMConnection::DownloadTasks(const wxString& token, COfflineCalendar* 
     }
     for (IcalComponentPtr& todo : tasks.deleted)
         Corvane_AddComponent(todo.release(), handler, 0x8004);
+    if (first && !incremental) {
+        // A host's copy of a to-do whose upload made its task stands under the task's UID now; one
+        // that a failure or a crossing edit left behind under the host's UID goes.
+        for (const wxString& uid : handler->SettledHostUids()) {
+            icalcomponent* gone = icalcomponent_new_vtodo();
+            icalcomponent_set_uid(gone, uid.utf8_str());
+            Corvane_AddComponent(gone, handler, 0x8004);
+        }
+    }
     handler->LogFormat(LOG_INFO, wxT("Read %i tasks from calendar: %s"), tasks.count, handler->GetName());
     return result;
 }
