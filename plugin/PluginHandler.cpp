@@ -171,12 +171,13 @@ bool CPluginHandler::FindIdentity(const wxString& uid, TaskIdentity& identity) {
     return true;
 }
 
-void CPluginHandler::RecordAddSent(const wxString& uid, int64_t since) {
+void CPluginHandler::RecordAddSent(const wxString& uid, int64_t since, const wxString& name) {
     {
         wxCriticalSectionLocker lock(m_QueueLock);
         TaskIdentity& identity = m_Identities[uid];
         identity.state = TaskIdentity::ADD_SENT;
         identity.since = since;
+        identity.name = name;
     }
     SaveIdentities();
 }

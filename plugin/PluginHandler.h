@@ -45,7 +45,7 @@ class CPluginHandler : public CCalendarHandler {
     // The tasks this calendar's uploads added, by the host's UID. Each record is on disk when the
     // call returns.
     bool FindIdentity(const wxString& uid, TaskIdentity& identity);
-    void RecordAddSent(const wxString& uid, int64_t since);
+    void RecordAddSent(const wxString& uid, int64_t since, const wxString& name);
     void RecordCreated(const wxString& uid, const TaskIds& ids);
     void ForgetIdentity(const wxString& uid);
     // The host's UIDs whose upload made a task and that no waiting change names any more.

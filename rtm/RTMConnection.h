@@ -25,8 +25,9 @@ struct UploadTarget {
     // The task the to-do's earlier upload created (or found); null to take the to-do's own ids.
     const TaskIds* known = nullptr;
     // Called with the new task's ids as soon as the add is answered, before any other call; and
-    // just before the add goes out. Both must make their record durable before they return.
-    std::function<void()> beforeAdd;
+    // with the task's name just before the add goes out. Both must make their record durable before they
+    // return.
+    std::function<void(const wxString& name)> beforeAdd;
     std::function<void(const TaskIds&)> afterAdd;
     // True when a newer change of the UID waits: the read-back then gives the task to nobody.
     std::function<bool(const wxString& uid)> changeWaits;

@@ -70,7 +70,7 @@ std::string FormatJournal(const JournalView& view) {
             const TaskIdentity& id = entry.second;
             text += "ID\t" + Escape(entry.first) + "\t" + (id.state == TaskIdentity::CREATED ? "C" : "A") +
                     "\t" + std::to_string(id.since) + "\t" + Escape(id.ids.list) + "\t" +
-                    Escape(id.ids.series) + "\t" + Escape(id.ids.task) + "\n";
+                    Escape(id.ids.series) + "\t" + Escape(id.ids.task) + "\t" + Escape(id.name) + "\n";
         }
     }
     for (const auto& change : view.changes) {
@@ -92,11 +92,13 @@ bool ParseJournal(const std::string& text, std::vector<PendingChange>& changes, 
         if (line == END)
             return true;
         const std::vector<std::string> f = SplitTabs(line);
-        if (f[0] == "ID" && f.size() == 7) {
+        if (f[0] == "ID" && (f.size() == 7 || f.size() == 8)) {
             TaskIdentity id;
             id.state = f[2] == "C" ? TaskIdentity::CREATED : TaskIdentity::ADD_SENT;
             id.since = std::strtoll(f[3].c_str(), nullptr, 10);
             id.ids = {Unescape(f[4]), Unescape(f[5]), Unescape(f[6])};
+            if (f.size() == 8)
+                id.name = Unescape(f[7]);
             identities[Unescape(f[1])] = id;
         } else if (f[0] == "CHANGE" && f.size() == 3) {
             const size_t size = std::strtoull(f[2].c_str(), nullptr, 10);

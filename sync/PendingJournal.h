@@ -19,6 +19,7 @@ struct TaskIdentity {
     enum State { ADD_SENT, CREATED };
     State state = ADD_SENT;
     int64_t since = 0;  // seconds since 1970: when the add went out
+    wxString name;      // the name the add carried
     TaskIds ids;        // the task the add made (CREATED)
 };
 using IdentityMap = std::map<wxString, TaskIdentity>;

@@ -139,8 +139,9 @@ uint32_t CRTMThread::ResolveIdentity(CRTMConnection& connection, const icalcompo
         haveKnown = true;
         return RTM_OK;
     }
-    // An add went out and its answer never came: the service may have made the task.
-    const wxString name = MakeTaskFields(todo, m_Handler).name;
+    // An add went out and its answer never came: the service may have made the task, under the
+    // name the add carried (the to-do may have been renamed since).
+    const wxString name = identity.name.empty() ? MakeTaskFields(todo, m_Handler).name : identity.name;
     switch (connection.FindAddedTask(m_Settings->authToken, connection.listId, name, identity.since, known)) {
         case LookupResult::FOUND:
             m_Handler->RecordCreated(uid, known);
@@ -182,8 +183,8 @@ uint32_t CRTMThread::WriteOne(icalcomponent* component, COfflineCalendar* offlin
         UploadTarget target;
         target.known = known;
         if (!uid.empty()) {
-            target.beforeAdd = [&] {
-                m_Handler->RecordAddSent(uid, static_cast<int64_t>(std::time(nullptr)));
+            target.beforeAdd = [&](const wxString& name) {
+                m_Handler->RecordAddSent(uid, static_cast<int64_t>(std::time(nullptr)), name);
             };
             target.afterAdd = [&](const TaskIds& ids) { m_Handler->RecordCreated(uid, ids); };
         }

@@ -134,7 +134,7 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
             params[wxT("list_id")] = listId;
         params[wxT("name")] = wanted.name;
         if (target.beforeAdd)
-            target.beforeAdd();
+            target.beforeAdd(wanted.name);
         const uint32_t status = CallMethod(params, reply);
         const wxXmlNode* first = ParseReply(status, wxT("rtm.tasks.add"), reply);
         if (!first)

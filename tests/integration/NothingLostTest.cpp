@@ -297,18 +297,24 @@ TEST_F(NothingLostTest, AnAddWhoseAnswerWasLostIsFoundInsteadOfMadeAgain) {
     const struct {
         const char* name;
         bool madeByTheAdd;
-    } cases[] = {{"the add made the task", true}, {"the add never arrived", false}};
+        bool renamedSince;  // the to-do was renamed before the retry
+    } cases[] = {{"the add made the task", true, false},
+                 {"the add never arrived", false, false},
+                 {"the add made it, then the to-do was renamed", true, true}};
     int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string uid = "host-" + std::to_string(++n), name = "Lost answer " + std::to_string(n);
-        Started().RecordAddSent(wxString::FromUTF8(uid.c_str()), static_cast<int64_t>(time(nullptr)));
+        const std::string uid = "host-" + std::to_string(++n), sent = "Lost answer " + std::to_string(n);
+        const std::string name = c.renamedSince ? sent + " renamed" : sent;
+        Started().RecordAddSent(wxString::FromUTF8(uid.c_str()), static_cast<int64_t>(time(nullptr)),
+                                wxString::FromUTF8(sent.c_str()));
         if (c.madeByTheAdd)
-            emulator->State().Tasks().AddTask("21", name);
+            emulator->State().Tasks().AddTask("21", sent);
         emulator->ClearRequests();
         Write(Todo(uid, "SUMMARY:" + name + "\r\n"));
         RunWorker();
         EXPECT_EQ(SeriesNamed(name), 1u);
+        EXPECT_EQ(SeriesNamed(sent), c.renamedSince ? 0u : 1u) << "the task the add made was renamed";
         EXPECT_EQ(emulator->CountCalls("rtm.tasks.add"), c.madeByTheAdd ? 0u : 1u);
     }
 }
