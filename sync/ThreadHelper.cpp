@@ -162,6 +162,9 @@ void CThreadHelper::ApplyOfflineQueue(CRTMHandler* handler, COfflineCalendar* of
                                       bool evenWhenStopping) {
     if (!offline)
         return;
+    // The offline copy is shown after every change the host handed over is in it: a to-do the host
+    // deleted after asking for the list must not come back.
+    bool publish = false;
     if (evenWhenStopping || !StopRequested()) {
         while (std::unique_ptr<QueueItem> item = handler->Dequeue(false)) {
             if (!evenWhenStopping && StopRequested()) {
@@ -170,7 +173,7 @@ void CThreadHelper::ApplyOfflineQueue(CRTMHandler* handler, COfflineCalendar* of
                 break;
             }
             if (item->kind == ITEM_READ) {
-                PublishOffline(handler, *offline);
+                publish = true;
                 continue;
             }
             // A to-do the host still knows by its own UID while its upload has made its task is
@@ -189,6 +192,8 @@ void CThreadHelper::ApplyOfflineQueue(CRTMHandler* handler, COfflineCalendar* of
             }
         }
     }
+    if (publish)
+        PublishOffline(handler, *offline);
     if (save)
         offline->Save(m_SkipCompleted);
 }
