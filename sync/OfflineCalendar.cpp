@@ -229,13 +229,6 @@ void COfflineCalendar::Save(bool skipCompleted) {
     m_Modified = false;
 }
 
-void COfflineCalendar::PublishAll(CCalendarHandler* handler) {
-    for (const ComponentMap::Entry& entry : m_Components) {
-        if (entry.component)
-            Corvane_AddComponent(icalcomponent_new_clone(entry.component), handler, 0);
-    }
-}
-
 void COfflineCalendar::StoreComponent(const icalcomponent* component) {
     const wxString uid = ComponentUid(component);
     if (uid.empty()) {

@@ -27,8 +27,6 @@ class COfflineCalendar {
     // Writes the file when the store has changed since the last save. A failed write leaves the
     // old file in place and the store marked changed, so the next call tries again.
     void Save(bool skipCompleted);
-    // Gives the host a copy of every stored to-do.
-    void PublishAll(CCalendarHandler* handler);
     // Stores a copy under the component's UID, replacing what was there. The caller keeps the
     // component.
     void StoreComponent(const icalcomponent* component);

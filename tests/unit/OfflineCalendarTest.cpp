@@ -321,14 +321,3 @@ TEST_F(OfflineCalendarTest, RemovingAnUnknownUidLogsAndStillRewritesTheFile) {
     EXPECT_EQ(ReadFile(path).find("BEGIN:VTODO"), std::string::npos);
 }
 
-TEST_F(OfflineCalendarTest, PublishAllGivesTheHostCopiesInStoreOrder) {
-    auto offline = Open();
-    offline->StoreComponent(Todo("1:2").get());
-    offline->StoreComponent(Todo("1:1").get());
-    offline->PublishAll(nullptr);
-    ASSERT_EQ(host().added.size(), 2u);
-    EXPECT_EQ(host().added[0].uid, "1:2");
-    EXPECT_EQ(host().added[1].uid, "1:1");
-    EXPECT_EQ(host().added[0].flags, 0u);
-    EXPECT_TRUE(offline->Components().Find(wxT("1:2")));
-}
