@@ -11,13 +11,9 @@ namespace {
 // The two clocks need not agree to the second.
 const int64_t CLOCK_MARGIN_SECONDS = 120;
 
-bool IsElement(const wxXmlNode* node, const wchar_t* name) {
-    return node->GetType() == wxXML_ELEMENT_NODE && node->GetName().IsSameAs(name, false);
-}
-
 const wxXmlNode* FirstChildNamed(const wxXmlNode* parent, const wchar_t* name) {
     for (const wxXmlNode* child = parent->GetChildren(); child; child = child->GetNext()) {
-        if (IsElement(child, name))
+        if (IsElementNamed(child, name))
             return child;
     }
     return nullptr;
