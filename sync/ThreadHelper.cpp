@@ -269,10 +269,10 @@ uint32_t CThreadHelper::RunQueue(CRTMHandler* handler, COfflineCalendar* offline
             handler->Requeue(true, std::move(item));
             return RTM_CANCELLED;
         }
-        // The host's copy of a change is in the offline store before its upload runs, so that the
-        // read-back replaces it there instead of the other way round.
-        if (item->kind != ITEM_READ)
-            ApplyOfflineQueue(handler, offline, false);
+        // Every change the host handed over is in the offline store before the next item runs: an
+        // upload's read-back then replaces the host's copy instead of the other way round, and a
+        // merge never takes a to-do the host has just deleted for one made offline.
+        ApplyOfflineQueue(handler, offline, false);
         result = RunItem(handler, offline, item->kind, item->component);
         const ItemDecision decision = DecideItem(result);
         if (decision == ItemDecision::DONE || decision == ItemDecision::DROP) {
