@@ -48,7 +48,7 @@ void BM_MakeTaskFields(benchmark::State& state) {
     TypicalSeries series;
     icalcomponent* todo = ConvertTaskSeries(series.document.GetRoot(), wxT("2002"), nullptr);
     for (auto _ : state) {
-        TaskFields fields = MakeTaskFields(todo, nullptr);
+        TaskFields fields = MakeTaskFields(todo);
         benchmark::DoNotOptimize(fields);
     }
     icalcomponent_free(todo);

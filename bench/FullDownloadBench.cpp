@@ -5,11 +5,13 @@
 //   scripts/bench --benchmark_filter='FullDownload|Floor|IdleWorker'
 #include "bench/BenchSizes.h"
 #include "convert/TaskSeries.h"
+#include "plugin/ConfigTokenStore.h"
 #include "plugin/RTMHandler.h"
 #include "rtm/BrowserLauncher.h"
 #include "rtm/CallSpacing.h"
 #include "rtm/RTMConnection.h"
 #include "rtm/ServiceAddress.h"
+#include "sync/Download.h"
 #include "sync/OfflineCalendar.h"
 #include "sync/RTMThread.h"
 #include "tests/support/FakeHost.h"
@@ -90,7 +92,9 @@ struct Client {
         CCallSpacing::Get().SetInterval(0);
         SetBrowserLauncher([](const wxString&) { return true; });
         handler = std::make_unique<CRTMHandler>(&config, wxT("Work"), RTM_PLUGIN_NAME);
-        CRTMConnection(handler.get(), &handler->Settings(), false).Authorise();
+        CRTMConnection connection(&handler->GetLogger(), &handler->Settings(), false);
+        ConfigTokenStore store(handler->GetConfig(), handler->GetSection());
+        connection.Authorise(store);
         handler->ReadAuthToken();
         ok = !emulator.baseUrl.empty() && !handler->Settings().authToken.empty();
     }
@@ -128,8 +132,9 @@ void BM_FullDownload(benchmark::State& state) {
     }
     if (state.range(0) == 1) {
         COfflineCalendar first(client.OfflineFile());
-        CRTMConnection(client.handler.get(), &client.handler->Settings(), false)
-            .DownloadTasks(client.handler->Settings().authToken, &first, icaltime_null_time());
+        CRTMConnection connection(&client.handler->GetLogger(), &client.handler->Settings(), false);
+        DownloadTasks(connection, *client.handler, client.handler->Settings().authToken, &first,
+                      icaltime_null_time());
     }
     // What the process holds before any download (libraries, the emulator's client, the fake host).
     state.counters["rss_before_MB"] = PeakMegabytes();
@@ -139,10 +144,11 @@ void BM_FullDownload(benchmark::State& state) {
         if (state.range(0) == 0)
             wxRemoveFile(client.OfflineFile().GetFullPath());
         auto offline = std::make_unique<COfflineCalendar>(client.OfflineFile());
-        CRTMConnection connection(client.handler.get(), &client.handler->Settings(), false);
+        CRTMConnection connection(&client.handler->GetLogger(), &client.handler->Settings(), false);
         const double cpuBefore = CpuSeconds();
         state.ResumeTiming();
-        connection.DownloadTasks(client.handler->Settings().authToken, offline.get(), icaltime_null_time());
+        DownloadTasks(connection, *client.handler, client.handler->Settings().authToken, offline.get(),
+                      icaltime_null_time());
         state.PauseTiming();
         cpu += CpuSeconds() - cpuBefore;
         offline.reset();
@@ -166,7 +172,8 @@ std::string& ReplyText() {
         params[wxT("method")] = wxT("rtm.tasks.getList");
         params[wxT("filter")] = wxT("status:incomplete");
         wxString text;
-        CRTMConnection(client.handler.get(), &client.handler->Settings(), false).CallMethod(params, text);
+        CRTMConnection(&client.handler->GetLogger(), &client.handler->Settings(), false)
+            .CallMethod(params, text);
         reply = text.utf8_str().data();
     }
     return reply;

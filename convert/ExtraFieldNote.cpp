@@ -68,11 +68,10 @@ void AddAlarm(icalcomponent* todo, int minutes) {
     icalcomponent_add_component(todo, alarm);
 }
 
-void ApplyLine(icalcomponent* todo, const wxChar* begin, const wxChar* end, int& status,
-               const CRTMHandler* handler) {
+void ApplyLine(icalcomponent* todo, const wxChar* begin, const wxChar* end, int& status, const Logger* log) {
     wxString value;
     if (TakeValue(begin, end, KEY_START, value)) {
-        AddTimeProperty(todo, ICAL_DTSTART_PROPERTY, ParseServiceTime(value, handler));
+        AddTimeProperty(todo, ICAL_DTSTART_PROPERTY, ParseServiceTime(value, log));
     } else if (TakeValue(begin, end, KEY_LOCATION, value)) {
         AddTextProperty(todo, ICAL_LOCATION_PROPERTY, value);
     } else if (TakeValue(begin, end, KEY_STATUS, value)) {
@@ -119,7 +118,7 @@ bool IcalStatusFromNote(int number, icalproperty_status& status) {
 }
 
 void ReadDataNote(icalcomponent* todo, const wxString& text, const wxString& noteId, int& status,
-                  const CRTMHandler* handler) {
+                  const Logger* log) {
     const wxChar* cursor = text.wc_str();
     const wxChar* const end = cursor + text.length();
     while (cursor < end) {
@@ -127,7 +126,7 @@ void ReadDataNote(icalcomponent* todo, const wxString& text, const wxString& not
         if (!lineEnd)
             lineEnd = end;
         if (lineEnd > cursor)
-            ApplyLine(todo, cursor, lineEnd, status, handler);
+            ApplyLine(todo, cursor, lineEnd, status, log);
         cursor = lineEnd + 1;
     }
     AddXProperty(todo, X_DATA_ID, noteId);

@@ -6,7 +6,7 @@
 #include <libical/ical.h>
 #include <wx/string.h>
 
-class CRTMHandler;
+class Logger;
 
 extern const wxChar* const DATA_NOTE_TITLE;         // "C2:data"
 extern const wxChar* const DESCRIPTION_NOTE_TITLE;  // "C2:description"
@@ -43,7 +43,7 @@ bool IcalStatusFromNote(int number, icalproperty_status& status);
 // host values, one VALARM per "Trigger: " line, then X-CORVANE-RTM-DATA-ID. A "Status: " line sets
 // `status` (a note number), which the caller applies once all of the series is read.
 void ReadDataNote(icalcomponent* todo, const wxString& text, const wxString& noteId, int& status,
-                  const CRTMHandler* handler);
+                  const Logger* log);
 // DESCRIPTION with the whole text, then X-CORVANE-RTM-DESCRIPTION-ID.
 void ReadDescriptionNote(icalcomponent* todo, const wxString& text, const wxString& noteId);
 

@@ -1,8 +1,8 @@
 #include "convert/ServiceTime.h"
 
+#include "convert/Logger.h"
 #include "convert/NumberText.h"
 #include "plugin/HostApi.h"
-#include "plugin/RTMHandler.h"
 
 #include <wx/datetime.h>
 
@@ -111,11 +111,11 @@ bool HasValidTimeFields(const icaltimetype& time) {
            time.second <= 60;
 }
 
-icaltimetype ParseServiceTime(const wxString& text, const CRTMHandler* handler) {
+icaltimetype ParseServiceTime(const wxString& text, const Logger* log) {
     icaltimetype result = icaltime_null_time();
     const size_t length = text.length();
     if (length < 10) {
-        LogThrough(handler, LOG_ERROR, UNKNOWN_TIME_FORMAT, text);
+        LogThrough(log, LOG_ERROR, UNKNOWN_TIME_FORMAT, text);
         return result;
     }
     result.year = ReadLeadingInteger(text, 0, 4);
@@ -133,7 +133,7 @@ icaltimetype ParseServiceTime(const wxString& text, const CRTMHandler* handler) 
     int offsetSeconds = 0;
     if (length >= 24 && text[23] != wxT('Z')) {
         if (length < 29) {
-            LogThrough(handler, LOG_ERROR, UNKNOWN_TIME_FORMAT, text);
+            LogThrough(log, LOG_ERROR, UNKNOWN_TIME_FORMAT, text);
         } else {
             const int offset = ReadLeadingInteger(text, 24, 2) * 3600 + ReadLeadingInteger(text, 27, 2) * 60;
             const wxChar sign = text[23];
@@ -141,7 +141,7 @@ icaltimetype ParseServiceTime(const wxString& text, const CRTMHandler* handler) 
                 offsetSeconds = -offset;
             } else {
                 if (sign != wxT('-'))
-                    LogThrough(handler, LOG_ERROR, UNKNOWN_TIME_FORMAT, text);
+                    LogThrough(log, LOG_ERROR, UNKNOWN_TIME_FORMAT, text);
                 offsetSeconds = offset;
             }
         }

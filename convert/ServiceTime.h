@@ -5,11 +5,11 @@
 #include <libical/ical.h>
 #include <wx/string.h>
 
-class CRTMHandler;
+class Logger;
 
 // Never fails: text it cannot read is logged ("Unknown time format: %s") and gives the null time,
 // or a best-effort value. Every date-time it returns is UTC; a date-only text gives a DATE.
-icaltimetype ParseServiceTime(const wxString& text, const CRTMHandler* handler);
+icaltimetype ParseServiceTime(const wxString& text, const Logger* log);
 
 // A DATE as YYYY-MM-DD; anything else as YYYY-MM-DDTHH:MM:SS, with a final Z only when it is UTC.
 wxString FormatServiceTime(const icaltimetype& time);

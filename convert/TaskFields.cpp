@@ -23,7 +23,7 @@ wxString PriorityToService(int priority) {
     return wxT("3");
 }
 
-TaskFields MakeTaskFields(const icalcomponent* todo, const CRTMHandler* /*handler*/) {
+TaskFields MakeTaskFields(const icalcomponent* todo) {
     TaskFields fields;
     auto* c = const_cast<icalcomponent*>(todo);
     if (!c)

@@ -5,8 +5,6 @@
 #include <libical/ical.h>
 #include <wx/string.h>
 
-class CRTMHandler;
-
 struct TaskFields {
     wxString name;
     wxString due;           // FormatServiceTime of DUE
@@ -27,8 +25,8 @@ inline bool operator!=(const TaskFields& a, const TaskFields& b) {
     return !(a == b);
 }
 
-// The component is only read; the handler receives what the conversions log.
-TaskFields MakeTaskFields(const icalcomponent* todo, const CRTMHandler* handler);
+// The component is only read.
+TaskFields MakeTaskFields(const icalcomponent* todo);
 
 // iCalendar priority (0 none, 1 highest ... 9 lowest) as the service's "0" to "3".
 wxString PriorityToService(int priority);

@@ -1,12 +1,12 @@
 #include "convert/TaskSeries.h"
 
 #include "convert/ExtraFieldNote.h"
+#include "convert/Logger.h"
 #include "convert/NumberText.h"
 #include "convert/PropertyHelpers.h"
 #include "convert/ServiceTime.h"
 #include "convert/TaskUid.h"
 #include "plugin/HostApi.h"
-#include "plugin/RTMHandler.h"
 
 #include <wx/xml/xml.h>
 
@@ -73,10 +73,10 @@ bool ChildText(const wxXmlNode* node, wxString& text) {
 }
 
 void AddTimeAttribute(icalcomponent* todo, icalproperty_kind kind, const wxXmlNode* node, const wxChar* name,
-                      const CRTMHandler* handler) {
+                      const Logger* log) {
     const wxString& text = Attribute(node, name);
     if (!text.empty())
-        AddTimeProperty(todo, kind, ParseServiceTime(text, handler));
+        AddTimeProperty(todo, kind, ParseServiceTime(text, log));
 }
 
 void ReadTags(icalcomponent* todo, const wxXmlNode* tags) {
@@ -90,7 +90,7 @@ void ReadTags(icalcomponent* todo, const wxXmlNode* tags) {
     }
 }
 
-void ReadNotes(icalcomponent* todo, const wxXmlNode* notes, int& status, const CRTMHandler* handler) {
+void ReadNotes(icalcomponent* todo, const wxXmlNode* notes, int& status, const Logger* log) {
     wxString text;
     for (const wxXmlNode* note = notes->GetChildren(); note; note = note->GetNext()) {
         if (!IsElement(note) || !ChildText(note, text))
@@ -100,13 +100,13 @@ void ReadNotes(icalcomponent* todo, const wxXmlNode* notes, int& status, const C
             continue;
         const wxString& title = Attribute(note, L"title");
         if (SameWord(title, DATA_NOTE_TITLE))
-            ReadDataNote(todo, text, id, status, handler);
+            ReadDataNote(todo, text, id, status, log);
         else if (SameWord(title, DESCRIPTION_NOTE_TITLE))
             ReadDescriptionNote(todo, text, id);
     }
 }
 
-void ReadRule(icalcomponent* todo, const wxXmlNode* rrule, const CRTMHandler* handler) {
+void ReadRule(icalcomponent* todo, const wxXmlNode* rrule, const Logger* log) {
     wxString text;
     if (!ChildText(rrule, text) || text.empty())
         return;
@@ -114,14 +114,14 @@ void ReadRule(icalcomponent* todo, const wxXmlNode* rrule, const CRTMHandler* ha
     // A rule libical cannot read would be written as "RRULE:ERROR: No Value" and poison the
     // offline file; it is left out instead.
     if (rule.freq == ICAL_NO_RECURRENCE)
-        LogThrough(handler, LOG_WARNING, wxT("Unable to read the repeat rule: %s."), text);
+        LogThrough(log, LOG_WARNING, wxT("Unable to read the repeat rule: %s."), text);
     else
         icalcomponent_add_property(todo, icalproperty_new_rrule(rule));
     // The property keeps its own copy of the calendar scale; the parser's is ours to free.
     icalmemory_free_buffer(rule.rscale);
 }
 
-void ReadTask(const wxXmlNode* task, SelectedTask& selected, const CRTMHandler* handler) {
+void ReadTask(const wxXmlNode* task, SelectedTask& selected, const Logger* log) {
     const wxString& idText = Attribute(task, L"id");
     const long long id = ReadLeadingInteger64(idText);
     const wxString& completed = Attribute(task, L"completed");
@@ -137,7 +137,7 @@ void ReadTask(const wxXmlNode* task, SelectedTask& selected, const CRTMHandler* 
     selected.completedTime = icaltime_null_time();
     if (selected.completed) {
         // A completed task with a due shows as completed at its due time.
-        selected.completedTime = ParseServiceTime(selected.due.empty() ? completed : selected.due, handler);
+        selected.completedTime = ParseServiceTime(selected.due.empty() ? completed : selected.due, log);
     }
     const wxString& priority = Attribute(task, L"priority");
     if (priority == wxT("3"))
@@ -149,13 +149,13 @@ void ReadTask(const wxXmlNode* task, SelectedTask& selected, const CRTMHandler* 
 }
 
 void AddDue(icalcomponent* todo, const wxXmlNode* taskSeries, const SelectedTask& selected,
-            const CRTMHandler* handler) {
-    icaltimetype due = ParseServiceTime(selected.due, handler);
+            const Logger* log) {
+    icaltimetype due = ParseServiceTime(selected.due, log);
     if (!selected.hasDueTime) {
         // The local date of an unreadable time cannot be known; the to-do is shown without a due
         // rather than with an invented one.
         if (icaltime_is_null_time(due) || !HasValidTimeFields(due)) {
-            LogThrough(handler, LOG_WARNING,
+            LogThrough(log, LOG_WARNING,
                        wxT("The due date \"%s\" of the task \"%s\" cannot be read; it is left out."),
                        selected.due, Attribute(taskSeries, L"name"));
             return;
@@ -167,15 +167,14 @@ void AddDue(icalcomponent* todo, const wxXmlNode* taskSeries, const SelectedTask
 
 }  // namespace
 
-icalcomponent* ConvertTaskSeries(const wxXmlNode* taskSeries, const wxString& listId,
-                                 const CRTMHandler* handler) {
+icalcomponent* ConvertTaskSeries(const wxXmlNode* taskSeries, const wxString& listId, const Logger* log) {
     if (!taskSeries)
         return nullptr;
     ComponentPtr todo(icalcomponent_new_vtodo());
     icalcomponent* c = todo.get();
 
-    AddTimeAttribute(c, ICAL_CREATED_PROPERTY, taskSeries, wxT("created"), handler);
-    AddTimeAttribute(c, ICAL_LASTMODIFIED_PROPERTY, taskSeries, wxT("modified"), handler);
+    AddTimeAttribute(c, ICAL_CREATED_PROPERTY, taskSeries, wxT("created"), log);
+    AddTimeAttribute(c, ICAL_LASTMODIFIED_PROPERTY, taskSeries, wxT("modified"), log);
     const wxString& name = Attribute(taskSeries, L"name");
     if (!name.empty())
         AddTextProperty(c, ICAL_SUMMARY_PROPERTY, name);
@@ -192,18 +191,18 @@ icalcomponent* ConvertTaskSeries(const wxXmlNode* taskSeries, const wxString& li
         if (SameWord(childName, L"tags"))
             ReadTags(c, child);
         else if (SameWord(childName, L"notes"))
-            ReadNotes(c, child, status, handler);
+            ReadNotes(c, child, status, log);
         else if (SameWord(childName, L"rrule"))
-            ReadRule(c, child, handler);
+            ReadRule(c, child, log);
         else if (SameWord(childName, L"task"))
-            ReadTask(child, selected, handler);
+            ReadTask(child, selected, log);
     }
     // A COMPLETED status carried by the note never stands for a task the service has open.
     if (status == NOTE_STATUS_COMPLETED && !selected.completed)
         status = NOTE_STATUS_NEEDS_ACTION;
 
     if (!selected.due.empty())
-        AddDue(c, taskSeries, selected, handler);
+        AddDue(c, taskSeries, selected, log);
 
     icalproperty_status icalStatus;
     if (!icaltime_is_null_time(selected.completedTime)) {
@@ -216,8 +215,8 @@ icalcomponent* ConvertTaskSeries(const wxXmlNode* taskSeries, const wxString& li
 
     const wxString& seriesId = Attribute(taskSeries, L"id");
     if (seriesId.empty() || selected.idText.empty() || listId.empty()) {
-        LogThrough(handler, LOG_ERROR, wxT("Unable to create the task because the ID is missing."));
-        LogThrough(handler, LOG_ERROR, wxT("Parsing of the task failed."));
+        LogThrough(log, LOG_ERROR, wxT("Unable to create the task because the ID is missing."));
+        LogThrough(log, LOG_ERROR, wxT("Parsing of the task failed."));
         return nullptr;
     }
     const wxString uid = listId + wxT(":") + seriesId;

@@ -1,26 +1,26 @@
 #include "convert/TaskUid.h"
 
+#include "convert/Logger.h"
 #include "convert/PropertyHelpers.h"
 #include "plugin/HostApi.h"
-#include "plugin/RTMHandler.h"
 
 #include <cstring>
 
 const char* const X_TASK_ID = "X-CORVANE-RTM-TASK-ID";
 
 bool ParseTaskUid(const icalcomponent* component, wxString& listId, wxString& seriesId, wxString& taskId,
-                  const CRTMHandler* handler) {
+                  const Logger* log) {
     if (!component)
         return false;
     const char* rawUid = icalcomponent_get_uid(const_cast<icalcomponent*>(component));
     if (!rawUid) {
-        LogThrough(handler, LOG_ERROR, wxT("The task is missing an UID."));
+        LogThrough(log, LOG_ERROR, wxT("The task is missing an UID."));
         return false;
     }
     const wxString uid = FromUtf8(rawUid);
     const int colon = uid.Find(wxT(':'));
     if (colon == wxNOT_FOUND) {
-        LogThrough(handler, LOG_ERROR, wxT("Unable to parse the task UID: %s."), uid);
+        LogThrough(log, LOG_ERROR, wxT("Unable to parse the task UID: %s."), uid);
         return false;
     }
     listId = uid.Left(colon);

@@ -5,7 +5,7 @@
 #include <libical/ical.h>
 #include <wx/string.h>
 
-class CRTMHandler;
+class Logger;
 
 extern const char* const X_TASK_ID;
 
@@ -26,4 +26,4 @@ inline bool HasTaskUidForm(const wxString& uid) {
 
 // False (and the outputs untouched) when the component has no UID of that form; logged at level 1.
 bool ParseTaskUid(const icalcomponent* component, wxString& listId, wxString& seriesId, wxString& taskId,
-                  const CRTMHandler* handler);
+                  const Logger* log);

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     icalproperty_status icalStatus;
     if (IcalStatusFromNote(status, icalStatus))
         icalcomponent_set_status(todo, icalStatus);
-    MakeTaskFields(todo, nullptr);
+    MakeTaskFields(todo);
     free(icalcomponent_as_ical_string_r(todo));
     icalcomponent_free(todo);
     return 0;

@@ -9,18 +9,18 @@
 #include <wx/xml/xml.h>
 
 namespace {
-void ConvertAll(const wxXmlNode* node, const wxString& listId, CRTMHandler* handler) {
+void ConvertAll(const wxXmlNode* node, const wxString& listId, const Logger* log) {
     for (; node; node = node->GetNext()) {
         if (node->GetType() != wxXML_ELEMENT_NODE)
             continue;
         if (node->GetName().IsSameAs(wxT("taskseries"), false)) {
-            if (icalcomponent* todo = ConvertTaskSeries(node, listId, handler)) {
-                MakeTaskFields(todo, handler);
+            if (icalcomponent* todo = ConvertTaskSeries(node, listId, log)) {
+                MakeTaskFields(todo);
                 icalcomponent_free(todo);
             }
         } else {
             const wxString id = node->GetAttribute(wxT("id"), listId);
-            ConvertAll(node->GetChildren(), id, handler);
+            ConvertAll(node->GetChildren(), id, log);
         }
     }
 }
@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PrepareFuzzInput();
     static CRTMHandler handler(nullptr, wxT("Fuzz"), RTM_PLUGIN_NAME);
     handler.Settings().suppressErrors = true;  // reports go to the log, not to message boxes
-    CRTMConnection connection(&handler, &handler.Settings(), false);
-    ConvertAll(connection.ParseReply(0, wxT("rtm.tasks.getList"), FuzzText(data, size)), wxT("1"), &handler);
+    CRTMConnection connection(&handler.GetLogger(), &handler.Settings(), false);
+    ConvertAll(connection.ParseReply(0, wxT("rtm.tasks.getList"), FuzzText(data, size)), wxT("1"),
+               &handler.GetLogger());
     return 0;
 }

@@ -35,6 +35,10 @@ enum {
 // Flags of Corvane_AddComponent: bit 0x8000 asks the host to remove the component (by UID).
 enum : unsigned {
     ADD_FLAG_REMOVE = 0x8000,
+    ADD_SHOW = 0,                     // a to-do as the service or the offline copy has it
+    ADD_READ_BACK = 2,                // the service's version after an upload
+    ADD_REMOVE_DELETED = 0x8004,      // gone from the service, or replaced under a new UID
+    ADD_REMOVE_MERGED_AWAY = 0x8006,  // dropped from the offline copy by the merge
 };
 
 // Message box styles of Corvane_Message (wxOK | wxICON_EXCLAMATION, wxOK | wxICON_INFORMATION).

@@ -1,7 +1,7 @@
 #include "plugin/PluginHandler.h"
 
+#include "convert/Logger.h"
 #include "plugin/HostApi.h"
-#include "plugin/Log.h"
 
 #include <wx/filename.h>
 
@@ -22,7 +22,19 @@ std::unique_ptr<QueueItem> CloneItem(const QueueItem& item) {
 }  // namespace
 
 CPluginHandler::CPluginHandler(wxConfigBase* config, const wxString& name, const wxString& section)
-    : CCalendarHandler(config, name, section), m_MirrorToOffline(false), m_LastRead(icaltime_null_time()) {}
+    : CCalendarHandler(config, name, section),
+      m_Logger(name),
+      m_MirrorToOffline(false),
+      m_LastRead(icaltime_null_time()) {}
+
+void CPluginHandler::Assign(const CCalendarHandler& other) {
+    CCalendarHandler::Assign(other);
+    m_Logger = Logger(m_Name);
+}
+
+void CPluginHandler::HandOver(icalcomponent* component, unsigned flags) {
+    Corvane_AddComponent(component, this, flags);
+}
 
 CPluginHandler::~CPluginHandler() {
     FreeQueues();

@@ -1,6 +1,7 @@
 #include "plugin/RTMHandler.h"
 
 #include "plugin/ConfigGroup.h"
+#include "plugin/ConfigTokenStore.h"
 #include "plugin/HostApi.h"
 #include "rtm/RTMConnection.h"
 #include "sync/RTMThread.h"
@@ -43,8 +44,9 @@ bool CRTMHandler::Authorise() {
     RTMSettings settings = m_Settings.DeepCopy();
     if (!settings.network.proxyPassword.empty())
         Corvane_Decode(settings.network.proxyPassword, wxT("Proxy"));
-    CRTMConnection connection(this, &settings, false);
-    return connection.Authorise();
+    CRTMConnection connection(&GetLogger(), &settings, false);
+    ConfigTokenStore store(m_Config, m_Section);
+    return connection.Authorise(store);
 }
 
 void CRTMHandler::Start(void*) {
@@ -55,11 +57,11 @@ void CRTMHandler::Start(void*) {
     ReadAuthToken();
     const wxString dir = m_Settings.dataDir.GetPath(wxPATH_GET_VOLUME);
     LoadJournal(JournalPath(dir, m_Section, m_Name), JournalPath(dir, m_Section, m_Name, wxT("Added")));
-    std::unique_ptr<RTMSettings> copy;
+    RTMSettings copy;
     {
         // The last sync time is the previous worker's, which wrote it under this lock.
         wxCriticalSectionLocker lock(m_QueueLock);
-        copy = std::make_unique<RTMSettings>(m_Settings.DeepCopy());
+        copy = m_Settings.DeepCopy();
     }
     auto* thread = new CRTMThread(this, std::move(copy));
     thread->Create();
@@ -96,8 +98,12 @@ void CRTMHandler::StopWorker() {
 }
 
 void CRTMHandler::RecordLastSync(int32_t lastSync) {
-    wxCriticalSectionLocker lock(m_QueueLock);
-    m_Settings.lastSync = lastSync;
+    {
+        wxCriticalSectionLocker lock(m_QueueLock);
+        m_Settings.lastSync = lastSync;
+    }
+    const wxString group = m_Section + wxT("/") + CalendarGroupKey(m_Name);
+    Corvane_WriteSetting(group.wc_str(), L"LastSync", wxString::Format(wxT("%i"), lastSync).wc_str());
 }
 
 void CRTMHandler::RunAuthorisation(void*) {
@@ -190,12 +196,4 @@ wxString CRTMHandler::GetSettingsHelp() {
 
 wxString CRTMHandler::GetDisplayName() {
     return m_Settings.list.empty() ? wxString(RTM_PLUGIN_NAME) : m_Settings.list;
-}
-
-void CRTMHandler::Log(int level, const wxString& text) const {
-    HostLog(level, m_Name + wxT(": ") + text);
-}
-
-void CRTMHandler::LogFormatted(int level, const wxString& text) const {
-    HostLog(level, m_Name + wxT(": ") + text);
 }

@@ -1,7 +1,7 @@
 // The plug-in's own calendar handler: settings, the settings page and the worker thread.
 #pragma once
 
-#include "plugin/Log.h"
+#include "convert/Logger.h"
 #include "plugin/PluginHandler.h"
 #include "plugin/Settings.h"
 
@@ -24,12 +24,11 @@ class CRTMHandler : public CPluginHandler {
     wxString GetSettingsHelp() override;
     wxString GetDisplayName() override;
 
-    // Plain log: the calendar's name and ": " before the text. Callers pass texts without "%".
-    void Log(int level, const wxString& text) const;
-    // Formatted log: printf-style, then the name prefix, then every "%" doubled for the host.
+    // The calendar's log: its name and ": " before the text, every "%" doubled for the host.
+    void Log(int level, const wxString& text) const { m_Logger.Log(level, text); }
     template <typename... Args>
     void LogFormat(int level, const wxString& format, Args... args) const {
-        LogFormatted(level, wxString::Format(format, args...));
+        m_Logger.Format(level, format, args...);
     }
 
     RTMSettings& Settings() { return m_Settings; }
@@ -42,27 +41,16 @@ class CRTMHandler : public CPluginHandler {
     // Stops and destroys the worker, if one runs.
     void StopWorker();
     bool HasWorker() const { return m_Thread != nullptr; }
-    // The time of the last completed merge, kept for the next worker of this handler.
-    void RecordLastSync(int32_t lastSync);
+    // The time of the last completed merge, kept for the next worker of this handler and written
+    // to the calendar's settings.
+    void RecordLastSync(int32_t lastSync) override;
 
   protected:
     // One authorisation exchange on a connection of its own; false when it failed.
     bool Authorise();
-    void LogFormatted(int level, const wxString& text) const;
 
     static const int ROW_COUNT = 4;
     SettingsRow* m_Rows[ROW_COUNT + 1];
     RTMSettings m_Settings;
     CRTMThread* m_Thread;
 };
-
-// Writes through the handler's formatted log, or straight to the host's log when there is none.
-template <typename... Args>
-void LogThrough(const CRTMHandler* handler, int level, const wxString& format, Args... args) {
-    const wxString text = wxString::Format(format, args...);
-    if (handler) {
-        handler->LogFormat(level, wxT("%s"), text);
-    } else {
-        HostLog(level, text);
-    }
-}

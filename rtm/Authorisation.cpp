@@ -1,35 +1,14 @@
 // The authorisation exchange: the stored token is checked, a pending frob is exchanged, or a new
 // frob is fetched and the user grants access in the browser. The stored token and frob carry the
 // exchange across runs.
-#include "plugin/ConfigGroup.h"
+#include "convert/Logger.h"
 #include "plugin/HostApi.h"
-#include "plugin/Log.h"
-#include "plugin/RTMHandler.h"
-#include "plugin/Settings.h"
 #include "rtm/BrowserLauncher.h"
 #include "rtm/RTMConnection.h"
 #include "rtm/ServiceAddress.h"
+#include "rtm/TokenStore.h"
 
 namespace {
-const wxChar* const KEY_TOKEN = wxT("AuthToken");
-const wxChar* const KEY_FROB = wxT("AuthFrob");
-
-struct StoredAuth {
-    wxString token;
-    wxString frob;
-};
-
-StoredAuth ReadStored(CRTMHandler& handler) {
-    StoredAuth stored;
-    wxConfigBase* config = handler.GetConfig();
-    if (!config)
-        return stored;
-    ConfigGroup group(config, handler.GetSection());
-    stored.token = config->Read(KEY_TOKEN, wxString());
-    stored.frob = config->Read(KEY_FROB, wxString());
-    return stored;
-}
-
 // The code of a failure envelope ("98" for a token the service no longer accepts); empty for any
 // other reply.
 wxString EnvelopeErrorCode(const wxString& reply) {
@@ -46,19 +25,6 @@ wxString EnvelopeErrorCode(const wxString& reply) {
 }
 
 const wxChar* const INVALID_TOKEN_CODE = wxT("98");
-
-void WriteStored(CRTMHandler& handler, const wxString& frob, const wxString& token) {
-    wxConfigBase* config = handler.GetConfig();
-    if (!config)
-        return;
-    {
-        ConfigGroup group(config, handler.GetSection());
-        config->Write(KEY_FROB, frob);
-        config->Write(KEY_TOKEN, token);
-    }
-    // The token must survive a crash of the host before it saves its configuration.
-    config->Flush();
-}
 }  // namespace
 
 uint32_t CRTMConnection::CallAuthMethod(const wxString& method, const wxString& argName,
@@ -70,14 +36,12 @@ uint32_t CRTMConnection::CallAuthMethod(const wxString& method, const wxString& 
         params[argName] = argValue;
     const uint32_t status = CallMethod(params, reply);
     if (status == RTM_NO_CONNECTION)
-        Corvane_SetTrayStatus(TRAY_FAILED, handler->GetName().wc_str());
+        Corvane_SetTrayStatus(TRAY_FAILED, CalendarName().wc_str());
     return status;
 }
 
-bool CRTMConnection::Authorise() {
-    if (!handler)
-        return false;
-    StoredAuth stored = ReadStored(*handler);
+bool CRTMConnection::Authorise(TokenStore& store) {
+    StoredAuth stored = store.Load();
     wxString& token = stored.token;
     wxString& frob = stored.frob;
     wxString reply;
@@ -93,7 +57,7 @@ bool CRTMConnection::Authorise() {
             if (EnvelopeErrorCode(reply) != INVALID_TOKEN_CODE)
                 return false;
             frob.clear();
-            WriteStored(*handler, wxString(), wxString());
+            store.Save(StoredAuth());
         }
     }
 
@@ -106,7 +70,7 @@ bool CRTMConnection::Authorise() {
         if (token.empty() && !reply.Contains(wxT("<rsp")))
             return false;
         frob.clear();
-        WriteStored(*handler, wxString(), token);
+        store.Save({token, wxString()});
     }
 
     // A new authorisation through the browser.
@@ -127,7 +91,7 @@ bool CRTMConnection::Authorise() {
             wxT("api_key") + wxString(RTM_API_KEY) + wxT("frob") + frob + wxT("permsdelete");
         const wxString page = ServiceAuthPage() + query + wxT("&api_sig=") + Sign(signingText);
 
-        WriteStored(*handler, frob, wxString());
+        store.Save({wxString(), frob});
 
         const wxString first =
             Translate(wxT("Please log in to Remember The Milk.")) + wxT("\n") +
@@ -148,7 +112,7 @@ bool CRTMConnection::Authorise() {
         if (token.empty() && !reply.Contains(wxT("<rsp")))
             return false;
         frob.clear();
-        WriteStored(*handler, wxString(), token);
+        store.Save({token, wxString()});
     }
     return true;
 }

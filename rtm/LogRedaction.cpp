@@ -1,6 +1,6 @@
 #include "rtm/LogRedaction.h"
 
-#include "plugin/Log.h"
+#include "convert/Logger.h"
 
 #include <wx/strconv.h>
 

@@ -1,9 +1,7 @@
 // The signed method call and the checks of its reply. Every failure of a call is classified and
 // reported here, once; callers see only the status and a null node.
+#include "convert/Logger.h"
 #include "plugin/HostApi.h"
-#include "plugin/Log.h"
-#include "plugin/RTMHandler.h"
-#include "plugin/Settings.h"
 #include "rtm/CallSpacing.h"
 #include "rtm/LogRedaction.h"
 #include "rtm/NetworkErrorText.h"
@@ -207,7 +205,7 @@ uint32_t CRTMConnection::LastWorkResult() const {
 }
 
 void CRTMConnection::ReportError(const wxString& message, int32_t result, int32_t httpStatus) {
-    const wxString name = handler ? handler->GetName() : wxString();
+    const wxString name = CalendarName();
     wxString text = wxT("[") + wxDateTime::Now().FormatTime() + wxT("] ") +
                     wxString::Format(Translate(wxT("Remember The Milk Error (%s)!")), name);
     if (!message.empty())

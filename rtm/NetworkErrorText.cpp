@@ -1,6 +1,6 @@
 #include "rtm/NetworkErrorText.h"
 
-#include "plugin/Log.h"
+#include "convert/Logger.h"
 
 namespace {
 // libcurl's result codes 1 to 77 (index = code); the four user-facing ones are handled apart.

@@ -1,10 +1,8 @@
 // The transport: one libcurl easy handle per connection, configured before every request.
 #include "rtm/RTMConnection.h"
 
+#include "convert/Logger.h"
 #include "plugin/HostApi.h"
-#include "plugin/Log.h"
-#include "plugin/RTMHandler.h"
-#include "plugin/Settings.h"
 #include "rtm/LogRedaction.h"
 #include "rtm/NetworkErrorText.h"
 
@@ -19,17 +17,17 @@ wxString MakeProxyCredentials(const wxString& user, const wxString& password) {
     return password.empty() ? user : user + wxT(":") + password;
 }
 
-CRTMConnection::CRTMConnection(CRTMHandler* handler, RTMSettings* settings, bool bypassProxy)
+CRTMConnection::CRTMConnection(const Logger* log, RTMSettings* settings, bool bypassProxy)
     : bypassProxy(bypassProxy),
       settings(settings),
       errorBuffer(BUFFER_CAPACITY),
-      handler(handler),
+      m_Log(log),
       curl(curl_easy_init()) {}
 
 CRTMConnection::~CRTMConnection() {
     if (!curl)
         return;
-    // Closing the connection still traces; the handler given as its context may be gone by now.
+    // Closing the connection still traces; the log given as its context may be gone by now.
     curl_easy_setopt(curl, CURLOPT_VERBOSE, 0L);
     curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, static_cast<curl_debug_callback>(nullptr));
     curl_easy_setopt(curl, CURLOPT_DEBUGDATA, static_cast<void*>(nullptr));
@@ -37,11 +35,11 @@ CRTMConnection::~CRTMConnection() {
 }
 
 void CRTMConnection::LogLine(int level, const wxString& text) const {
-    if (handler) {
-        handler->LogFormat(level, wxT("%s"), text);
-    } else {
-        HostLog(level, text);
-    }
+    LogThrough(m_Log, level, wxT("%s"), text);
+}
+
+wxString CRTMConnection::CalendarName() const {
+    return m_Log ? m_Log->Name() : wxString();
 }
 
 void CRTMConnection::ConfigureHandle(CURL* handle) {
@@ -86,7 +84,7 @@ void CRTMConnection::ConfigureHandle(CURL* handle) {
 
     if (Corvane_GetLogLevel() & LOG_DEBUG) {
         curl_easy_setopt(handle, CURLOPT_DEBUGFUNCTION, &CRTMConnection::CurlDebugCallback);
-        curl_easy_setopt(handle, CURLOPT_DEBUGDATA, handler);
+        curl_easy_setopt(handle, CURLOPT_DEBUGDATA, m_Log);
         curl_easy_setopt(handle, CURLOPT_VERBOSE, 1L);
         curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, error);
     } else {
@@ -168,11 +166,7 @@ size_t CRTMConnection::CurlWriteCallback(char* data, size_t size, size_t count, 
 
 int CRTMConnection::CurlDebugCallback(CURL*, curl_infotype type, char* data, size_t size, void* context) {
     const wxString line = FormatDebugLine(static_cast<int>(type), data, size);
-    if (context) {
-        HostLog(LOG_TRACE, static_cast<CRTMHandler*>(context)->GetName() + wxT(": ") + line);
-    } else {
-        HostLog(LOG_TRACE, line);
-    }
+    LogThrough(static_cast<const Logger*>(context), LOG_TRACE, wxT("%s"), line);
     return 0;
 }
 

@@ -1,9 +1,9 @@
 // One client object for the web service: a libcurl easy handle with its proxy, cookie file and
-// debug trace (the transport), the signed method call and the checks of its reply, and the
-// authorisation exchange.
+// debug trace (the transport), the signed method call and the checks of its reply, the
+// authorisation exchange, and the calls the task operations build on.
 #pragma once
 
-#include "convert/TaskUid.h"
+#include "rtm/RTMSettings.h"
 #include "rtm/ResultCodes.h"
 
 #include <curl/curl.h>
@@ -16,26 +16,8 @@
 #include <functional>
 #include <map>
 
-class COfflineCalendar;
-class CRTMHandler;
-struct RTMSettings;
-
-// What an upload knows beyond the to-do itself.
-struct UploadTarget {
-    // The task the to-do's earlier upload created (or found); null to take the to-do's own ids.
-    const TaskIds* known = nullptr;
-    // Called with the new task's ids as soon as the add is answered, before any other call; and
-    // with the task's name just before the add goes out. Both must make their record durable before they
-    // return.
-    std::function<void(const wxString& name)> beforeAdd;
-    std::function<void(const TaskIds&)> afterAdd;
-    // True when a newer change of the UID waits: the read-back then gives the task to nobody.
-    std::function<bool(const wxString& uid)> changeWaits;
-    // A copy of the to-do of a write of the UID that waits, or null.
-    std::function<icalcomponent*(const wxString& uid)> newerCopy;
-};
-
-enum class LookupResult { FOUND, NOT_FOUND, UNDECIDED, FAILED };
+class Logger;
+class TokenStore;
 
 // The parameters of one method call, from name to value. The call sorts the names itself.
 using RTMParams = std::map<wxString, wxString>;
@@ -49,7 +31,8 @@ struct TransferLimits {
 
 class CRTMConnection {
   public:
-    CRTMConnection(CRTMHandler* handler, RTMSettings* settings, bool bypassProxy);
+    // `log` (null: the host's log, unprefixed) names the calendar in the log and in reports.
+    CRTMConnection(const Logger* log, RTMSettings* settings, bool bypassProxy);
     ~CRTMConnection();
     CRTMConnection(const CRTMConnection&) = delete;
     CRTMConnection& operator=(const CRTMConnection&) = delete;
@@ -79,47 +62,33 @@ class CRTMConnection {
     static wxString Sign(const wxString& text);
     static wxString UrlEncode(const wxString& value);
 
-    // Authorisation: checks the stored token, or obtains a new one through the browser.
-    bool Authorise();
+    // A reply read once already is read again: its outcome is the call's, done.
+    void ForgetLastFailure() { m_LastOutcome = CallOutcome::DONE; }
+    // Frees the tree of the last reply.
+    void ReleaseReply() { replyDocument = wxXmlDocument(); }
 
-    // Work on the task lists (download, upload, deletion).
+    // Authorisation: checks the stored token, or obtains a new one through the browser.
+    bool Authorise(TokenStore& store);
+
+    // The id of the list named `listName` (compared without regard to case) into `listIdOut`.
     uint32_t FindListId(const wxString& token, const wxString& listName, wxString& listIdOut);
-    uint32_t DownloadTasks(const wxString& token, COfflineCalendar* offline, const icaltimetype& lastRead);
-    uint32_t UploadTask(const wxString& token, const icalcomponent* todo, COfflineCalendar* offline,
-                        const UploadTarget& target = UploadTarget());
-    uint32_t DeleteTask(const wxString& token, const icalcomponent* todo, const TaskIds* known = nullptr);
-    // Looks for the task an add whose answer was lost may have made: in `list` (empty: any), named
-    // `name`, created at `since` (seconds since 1970) or later.
-    LookupResult FindAddedTask(const wxString& token, const wxString& list, const wxString& name,
-                               int64_t since, TaskIds& found);
+    // A new timeline; a work result other than RTM_OK (reported) when there is none.
+    uint32_t CreateTimeline(const wxString& token, wxString& timeline);
+    // The tasks of `list` (empty: all) changed since `since` (seconds since 1970); null when the
+    // call failed (LastWorkResult tells how).
+    const wxXmlNode* GetRecentTasks(const wxString& token, const wxString& list, int64_t since);
 
     bool BypassesProxy() const { return bypassProxy; }
-    CRTMHandler* Handler() const { return handler; }
+    RTMSettings& Settings() { return *settings; }
+    // The calendar's name, empty without a log of its own.
+    wxString CalendarName() const;
     wxString listId;
 
   private:
     static int CurlProgressCallback(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
     bool SuppressErrors() const;
-    // The handler-prefixed log, or the host's log when the connection has no handler.
+    // The calendar-prefixed log, or the host's log when the connection has no log of its own.
     void LogLine(int level, const wxString& text) const;
-    // A new timeline; a work result other than RTM_OK (reported) when there is none.
-    uint32_t CreateTimeline(const wxString& token, wxString& timeline);
-    // Gives the series of an upload's last reply to the host and the offline store.
-    uint32_t ReadBack(const wxString& method, const wxString& reply, const icalcomponent* todo,
-                      COfflineCalendar* offline, const UploadTarget& target);
-    // Reads the task back through a download of the list's recent changes, when the last answer
-    // did not hold it.
-    uint32_t FetchAndReadBack(const wxString& token, const TaskIds& ids, const icalcomponent* todo,
-                              COfflineCalendar* offline, const UploadTarget& target);
-    // Gives a re-read task to the host and the offline store in place of the uploaded to-do; takes
-    // the component. False when it carries no ids.
-    bool Deliver(icalcomponent* c, const icalcomponent* todo, COfflineCalendar* offline,
-                 const UploadTarget& target);
-    // The tasks of `list` (empty: all) changed since `since` (seconds since 1970); null when the
-    // call failed (LastWorkResult tells how).
-    const wxXmlNode* GetRecentTasks(const wxString& token, const wxString& list, int64_t since);
-    // Queues the merge's uploads, leaving out copies of to-dos whose task exists already.
-    void QueueMergeUploads(COfflineCalendar& offline);
     uint32_t CallAuthMethod(const wxString& method, const wxString& argName, const wxString& argValue,
                             wxString& reply);
 
@@ -128,7 +97,7 @@ class CRTMConnection {
     wxCharBuffer proxyText;
     wxCharBuffer proxyCredentials;
     wxMemoryBuffer errorBuffer;
-    CRTMHandler* handler;
+    const Logger* m_Log;
     CURL* curl;
     wxXmlDocument replyDocument;
 

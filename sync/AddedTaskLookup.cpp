@@ -1,8 +1,9 @@
 // After an add whose answer was lost: did the service make the task? It is looked for among the
 // tasks changed since the add went out, by list, name and creation time.
+#include "sync/AddedTaskLookup.h"
+#include "convert/Logger.h"
 #include "convert/ServiceTime.h"
 #include "plugin/HostApi.h"
-#include "plugin/RTMHandler.h"
 #include "rtm/RTMConnection.h"
 #include "rtm/ServiceAddress.h"
 #include "sync/RecentTasks.h"
@@ -25,12 +26,12 @@ struct Candidate {
 };
 }  // namespace
 
-LookupResult CRTMConnection::FindAddedTask(const wxString& token, const wxString& list, const wxString& name,
-                                           int64_t since, TaskIds& found) {
+LookupResult FindAddedTask(CRTMConnection& connection, const Logger* log, const wxString& token,
+                           const wxString& list, const wxString& name, int64_t since, TaskIds& found) {
     const int64_t from = since - CLOCK_MARGIN_SECONDS;
-    const wxXmlNode* first = GetRecentTasks(token, list, from);
+    const wxXmlNode* first = connection.GetRecentTasks(token, list, from);
     if (!first)
-        return LastWorkResult() == RTM_FAILED ? LookupResult::UNDECIDED : LookupResult::FAILED;
+        return connection.LastWorkResult() == RTM_FAILED ? LookupResult::UNDECIDED : LookupResult::FAILED;
 
     std::vector<Candidate> candidates;
     ForEachListedSeries(first, [&](const wxXmlNode* series, const wxString& listId) {
@@ -38,8 +39,7 @@ LookupResult CRTMConnection::FindAddedTask(const wxString& token, const wxString
         if (series->GetAttribute(wxT("name"), wxString()) != name || !task ||
             !task->GetAttribute(wxT("deleted"), wxString()).empty())
             return true;
-        const icaltimetype created =
-            ParseServiceTime(series->GetAttribute(wxT("created"), wxString()), handler);
+        const icaltimetype created = ParseServiceTime(series->GetAttribute(wxT("created"), wxString()), log);
         Candidate c;
         c.created = icaltime_is_null_time(created) ? 0 : static_cast<int64_t>(icaltime_as_timet(created));
         c.ids = {listId, series->GetAttribute(wxT("id"), wxString()),
@@ -57,7 +57,7 @@ LookupResult CRTMConnection::FindAddedTask(const wxString& token, const wxString
             best = &c;
     }
     if (candidates.size() > 1) {
-        LogThrough(handler, LOG_WARNING,
+        LogThrough(log, LOG_WARNING,
                    wxT("%i tasks named \"%s\" were added since; the first is taken as ours."),
                    static_cast<int>(candidates.size()), name);
     }

@@ -1,19 +1,21 @@
 // The task deletion: the task behind a to-do the user deleted in the host, deleted on the service.
-#include "convert/TaskUid.h"
-#include "plugin/RTMHandler.h"
+#include "sync/Deletion.h"
+
+#include "convert/Logger.h"
 #include "rtm/RTMConnection.h"
 #include "rtm/ServiceAddress.h"
 
-uint32_t CRTMConnection::DeleteTask(const wxString& token, const icalcomponent* todo, const TaskIds* known) {
+uint32_t DeleteTask(CRTMConnection& connection, const Logger* log, const wxString& token,
+                    const icalcomponent* todo, const TaskIds* known) {
     wxString timeline;
-    const uint32_t timelineResult = CreateTimeline(token, timeline);
+    const uint32_t timelineResult = connection.CreateTimeline(token, timeline);
     if (timelineResult != RTM_OK)
         return timelineResult;
 
     TaskIds ids;
     if (known) {
         ids = *known;
-    } else if (!ParseTaskUid(todo, ids.list, ids.series, ids.task, handler)) {
+    } else if (!ParseTaskUid(todo, ids.list, ids.series, ids.task, log)) {
         return RTM_OK;  // never reached the service: nothing to delete there
     }
 
@@ -26,8 +28,8 @@ uint32_t CRTMConnection::DeleteTask(const wxString& token, const icalcomponent* 
     params[wxT("task_id")] = ids.task;
     params[wxT("method")] = wxT("rtm.tasks.delete");
     wxString reply;
-    const uint32_t status = CallMethod(params, reply);
-    if (!ParseReply(status, wxT("rtm.tasks.delete"), reply))
-        return LastWorkResult();
+    const uint32_t status = connection.CallMethod(params, reply);
+    if (!connection.ParseReply(status, wxT("rtm.tasks.delete"), reply))
+        return connection.LastWorkResult();
     return RTM_OK;
 }

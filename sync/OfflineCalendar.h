@@ -2,7 +2,7 @@
 // in-memory store of those to-dos keyed by UID. Used by the worker thread only.
 #pragma once
 
-#include "plugin/Log.h"
+#include "convert/Logger.h"
 #include "sync/AtomicFile.h"
 #include "sync/ComponentMap.h"
 

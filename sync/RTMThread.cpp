@@ -2,10 +2,14 @@
 
 #include "convert/TaskFields.h"
 #include "plugin/HostApi.h"
-#include "plugin/RTMHandler.h"
 #include "rtm/RTMConnection.h"
+#include "sync/AddedTaskLookup.h"
 #include "sync/ComponentMap.h"
+#include "sync/Deletion.h"
+#include "sync/Download.h"
 #include "sync/OfflineFileName.h"
+#include "sync/Upload.h"
+#include "sync/WorkerHandler.h"
 
 #include <wx/datetime.h>
 #include <wx/stopwatch.h>
@@ -17,19 +21,18 @@
 #include <cxxabi.h>
 #endif
 
-CRTMThread::CRTMThread(CRTMHandler* handler, std::unique_ptr<RTMSettings> settings)
+CRTMThread::CRTMThread(WorkerHandler* handler, RTMSettings settings)
     : wxThread(wxTHREAD_JOINABLE), m_Handler(handler), m_Settings(std::move(settings)) {
     m_SkipCompleted = true;
-    m_ConcurrentSync = m_Settings->concurrentSync;
-    Corvane_Decode(m_Settings->network.proxyPassword, wxT("Proxy"));
-    SetOfflineFile(m_Settings->dataDir.GetPath(wxPATH_GET_VOLUME),
+    m_ConcurrentSync = m_Settings.concurrentSync;
+    Corvane_Decode(m_Settings.network.proxyPassword, wxT("Proxy"));
+    SetOfflineFile(m_Settings.dataDir.GetPath(wxPATH_GET_VOLUME),
                    handler->GetSection() + wxT("-") + handler->GetName() + wxT("-Offline"),
-                   m_Settings->keepOfflineCopy);
+                   m_Settings.keepOfflineCopy);
 }
 
 CRTMThread::~CRTMThread() {
     m_Connection.reset();
-    m_Settings.reset();
 }
 
 void CRTMThread::SetStopWaits(long loopMillis, long killMillis) {
@@ -40,13 +43,13 @@ void CRTMThread::SetStopWaits(long loopMillis, long killMillis) {
 wxThread::ExitCode CRTMThread::Entry() {
     // Nothing may leave the thread's entry by an exception.
     try {
-        PollLoop(m_Handler, m_Settings->pollFrequency, m_Settings->network.fallBackToDirect);
+        PollLoop(m_Handler, m_Settings.pollFrequency, m_Settings.network.fallBackToDirect);
 #ifdef __GLIBC__
     } catch (abi::__forced_unwind&) {
         throw;  // a killed thread unwinds through here and must keep unwinding
 #endif
     } catch (...) {
-        m_Handler->Log(LOG_ERROR, wxT("The RTM thread ended unexpectedly."));
+        m_Handler->GetLogger().Log(LOG_ERROR, wxT("The RTM thread ended unexpectedly."));
         SignalDone();
     }
     return 0;
@@ -76,11 +79,11 @@ CRTMConnection* CRTMThread::GetConnection(uint32_t& failure) {
     failure = RTM_FAILED;
     if (m_Connection)
         return m_Connection.get();
-    auto connection = std::make_unique<CRTMConnection>(m_Handler, m_Settings.get(), m_BypassProxy);
+    auto connection = std::make_unique<CRTMConnection>(&m_Handler->GetLogger(), &m_Settings, m_BypassProxy);
     connection->SetAbortCheck([this] { return StopRequested(); });
-    if (!m_Settings->list.empty()) {
+    if (!m_Settings.list.empty()) {
         wxString listId;
-        const uint32_t status = connection->FindListId(m_Settings->authToken, m_Settings->list, listId);
+        const uint32_t status = connection->FindListId(m_Settings.authToken, m_Settings.list, listId);
         // Unless the list was found, the work waits (or, when the list is not the account's, is
         // dropped): an empty id would mean every list.
         if (status != RTM_OK || listId.empty()) {
@@ -94,7 +97,7 @@ CRTMConnection* CRTMThread::GetConnection(uint32_t& failure) {
 }
 
 uint32_t CRTMThread::BeginPass(COfflineCalendar*) {
-    if (!m_Settings->authToken.empty())
+    if (!m_Settings.authToken.empty())
         return RTM_OK;
     const wxString text =
         wxT("[") + wxDateTime::Now().FormatTime() + wxT("] ") +
@@ -119,7 +122,7 @@ uint32_t CRTMThread::ReadAll(COfflineCalendar* offline, const icaltimetype& last
         TakeOverEarlierTodos(*offline, m_EarlierOfflineFile, connection->listId);
         m_EarlierOfflineFile.Clear();
     }
-    return connection->DownloadTasks(m_Settings->authToken, offline, lastRead);
+    return DownloadTasks(*connection, *m_Handler, m_Settings.authToken, offline, lastRead);
 }
 
 void CRTMThread::ReportWritten(uint32_t result) {
@@ -141,8 +144,9 @@ uint32_t CRTMThread::ResolveIdentity(CRTMConnection& connection, const icalcompo
     }
     // An add went out and its answer never came: the service may have made the task, under the
     // name the add carried (the to-do may have been renamed since).
-    const wxString name = identity.name.empty() ? MakeTaskFields(todo, m_Handler).name : identity.name;
-    switch (connection.FindAddedTask(m_Settings->authToken, connection.listId, name, identity.since, known)) {
+    const wxString name = identity.name.empty() ? MakeTaskFields(todo).name : identity.name;
+    switch (FindAddedTask(connection, &m_Handler->GetLogger(), m_Settings.authToken, connection.listId, name,
+                          identity.since, known)) {
         case LookupResult::FOUND:
             m_Handler->RecordCreated(uid, known);
             haveKnown = true;
@@ -151,7 +155,7 @@ uint32_t CRTMThread::ResolveIdentity(CRTMConnection& connection, const icalcompo
             m_Handler->ForgetIdentity(uid);
             return RTM_OK;
         case LookupResult::UNDECIDED:
-            m_Handler->LogFormat(
+            m_Handler->GetLogger().Format(
                 LOG_WARNING,
                 wxT("Could not tell whether the task \"%s\" was added before; it is added again "
                     "(possible duplicate)."),
@@ -190,13 +194,14 @@ uint32_t CRTMThread::WriteOne(icalcomponent* component, COfflineCalendar* offlin
         }
         target.changeWaits = [this](const wxString& u) { return m_Handler->IsChangeWaiting(u); };
         target.newerCopy = [this](const wxString& u) { return m_Handler->WaitingWriteCopy(u); };
-        return connection.UploadTask(m_Settings->authToken, component, offline, target);
+        return CTaskUpload(connection, *m_Handler).Run(m_Settings.authToken, component, offline, target);
     });
 }
 
 uint32_t CRTMThread::DeleteOne(icalcomponent* component) {
     return WithTask(component, [&](CRTMConnection& connection, const wxString& uid, const TaskIds* known) {
-        const uint32_t result = connection.DeleteTask(m_Settings->authToken, component, known);
+        const uint32_t result =
+            DeleteTask(connection, &m_Handler->GetLogger(), m_Settings.authToken, component, known);
         if (result == RTM_OK && known)
             m_Handler->ForgetIdentity(uid);
         return result;

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "convert/TaskUid.h"
-#include "plugin/Settings.h"
+#include "rtm/RTMSettings.h"
 #include "sync/ThreadHelper.h"
 
 #include <wx/thread.h>
@@ -12,12 +12,12 @@
 #include <memory>
 
 class CRTMConnection;
-class CRTMHandler;
+class WorkerHandler;
 
 class CRTMThread : public wxThread, public CThreadHelper {
   public:
     // `settings` is the worker's own copy; the proxy password in it is decoded here.
-    CRTMThread(CRTMHandler* handler, std::unique_ptr<RTMSettings> settings);
+    CRTMThread(WorkerHandler* handler, RTMSettings settings);
     ~CRTMThread() override;
 
     uint32_t BeginPass(COfflineCalendar* offline) override;
@@ -30,7 +30,7 @@ class CRTMThread : public wxThread, public CThreadHelper {
     // only when it does not end in time. True when the thread ended by itself.
     bool Stop();
 
-    const RTMSettings& Settings() const { return *m_Settings; }
+    const RTMSettings& Settings() const { return m_Settings; }
     // Stop waits, shortened by tests.
     void SetStopWaits(long loopMillis, long killMillis);
 
@@ -48,8 +48,8 @@ class CRTMThread : public wxThread, public CThreadHelper {
     using TaskWork = std::function<uint32_t(CRTMConnection&, const wxString& uid, const TaskIds* known)>;
     uint32_t WithTask(icalcomponent* component, const TaskWork& work);
 
-    CRTMHandler* m_Handler;
-    std::unique_ptr<RTMSettings> m_Settings;
+    WorkerHandler* m_Handler;
+    RTMSettings m_Settings;
     std::unique_ptr<CRTMConnection> m_Connection;
     long m_LoopWaitMillis = 5000;
     long m_KillWaitMillis = 5000;

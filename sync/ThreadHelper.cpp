@@ -1,10 +1,10 @@
 #include "sync/ThreadHelper.h"
 
 #include "plugin/HostApi.h"
-#include "plugin/RTMHandler.h"
 #include "rtm/ResultCodes.h"
 #include "sync/OfflineCalendar.h"
 #include "sync/OfflineFileName.h"
+#include "sync/WorkerHandler.h"
 
 #include <wx/utils.h>
 
@@ -85,7 +85,7 @@ void CThreadHelper::RequestStop() {
     m_StopRequested = true;
 }
 
-uint32_t CThreadHelper::PollLoop(CRTMHandler* handler, int32_t pollMinutes, bool fallBackToDirect) {
+uint32_t CThreadHelper::PollLoop(WorkerHandler* handler, int32_t pollMinutes, bool fallBackToDirect) {
     LoopState state;
     // Minutes in 64 bits: any frequency the settings hold gives a sensible interval.
     state.pollInterval = pollMinutes > 0 ? static_cast<int64_t>(pollMinutes) * 60000 : 0;
@@ -111,9 +111,10 @@ uint32_t CThreadHelper::PollLoop(CRTMHandler* handler, int32_t pollMinutes, bool
             handler->SaveJournalIfChanged();
             PauseUnlessStopped(LOOP_SLEEP);
             if (m_Clock->NowMillis() - lastCheck > SUSPEND_GAP) {
-                handler->Log(LOG_TRACE,
-                             wxT("30 secs has passed since the last time check which possibly means that the "
-                                 "computer was suspended. Wait for 5 secs before continue."));
+                handler->GetLogger().Log(
+                    LOG_TRACE,
+                    wxT("30 secs has passed since the last time check which possibly means that the "
+                        "computer was suspended. Wait for 5 secs before continue."));
                 PauseUnlessStopped(SUSPEND_WAIT);
             }
             lastCheck = m_Clock->NowMillis();
@@ -158,7 +159,7 @@ void CThreadHelper::SignalDone() {
     m_DoneCondition.Broadcast();
 }
 
-void CThreadHelper::ApplyOfflineQueue(CRTMHandler* handler, COfflineCalendar* offline, bool save,
+void CThreadHelper::ApplyOfflineQueue(WorkerHandler* handler, COfflineCalendar* offline, bool save,
                                       bool evenWhenStopping) {
     if (!offline)
         return;
@@ -198,7 +199,7 @@ void CThreadHelper::ApplyOfflineQueue(CRTMHandler* handler, COfflineCalendar* of
         offline->Save(m_SkipCompleted);
 }
 
-void CThreadHelper::PublishOffline(CRTMHandler* handler, COfflineCalendar& offline) {
+void CThreadHelper::PublishOffline(WorkerHandler* handler, COfflineCalendar& offline) {
     std::vector<wxString> leftBehind;
     for (const ComponentMap::Entry& entry : offline.Components()) {
         // The host holds a newer version of a to-do whose change waits for the service.
@@ -209,24 +210,24 @@ void CThreadHelper::PublishOffline(CRTMHandler* handler, COfflineCalendar& offli
             leftBehind.push_back(entry.uid);  // a host's copy whose task stands under its own UID
             continue;
         }
-        Corvane_AddComponent(icalcomponent_new_clone(entry.component), handler, 0);
+        handler->HandOver(icalcomponent_new_clone(entry.component), ADD_SHOW);
         // One handed over meanwhile is newer than this copy: the host gets it back, under this UID.
         if (icalcomponent* newer = handler->WaitingWriteCopy(entry.uid)) {
             TaskIds ids;
             if (HasTaskUidForm(entry.uid) &&
                 ParseTaskUid(entry.component, ids.list, ids.series, ids.task, nullptr))
                 SetTaskIds(newer, ids);
-            Corvane_AddComponent(newer, handler, 0);
+            handler->HandOver(newer, ADD_SHOW);
         }
     }
     for (const wxString& uid : leftBehind) {
         icalcomponent* gone = icalcomponent_new_clone(offline.Components().Find(uid));
         offline.RemoveByUid(uid);
-        Corvane_AddComponent(gone, handler, 0x8004);
+        handler->HandOver(gone, ADD_REMOVE_DELETED);
     }
 }
 
-uint32_t CThreadHelper::RunItem(CRTMHandler* handler, COfflineCalendar* offline, uint32_t kind,
+uint32_t CThreadHelper::RunItem(WorkerHandler* handler, COfflineCalendar* offline, uint32_t kind,
                                 icalcomponent* component) {
     switch (kind) {
         case ITEM_READ: {
@@ -246,7 +247,7 @@ uint32_t CThreadHelper::RunItem(CRTMHandler* handler, COfflineCalendar* offline,
     }
 }
 
-void CThreadHelper::SyncPass(CRTMHandler* handler, COfflineCalendar* offline, LoopState& state) {
+void CThreadHelper::SyncPass(WorkerHandler* handler, COfflineCalendar* offline, LoopState& state) {
     Corvane_SetTrayStatus(TRAY_SYNCING, handler->GetName().wc_str());
     uint32_t result = RTM_FAILED;
     {
@@ -260,7 +261,7 @@ void CThreadHelper::SyncPass(CRTMHandler* handler, COfflineCalendar* offline, Lo
     Corvane_SetTrayStatus(IsRetry(DecideItem(result)) ? TRAY_FAILED : TRAY_IDLE, handler->GetName().wc_str());
 }
 
-uint32_t CThreadHelper::RunQueue(CRTMHandler* handler, COfflineCalendar* offline, LoopState& state) {
+uint32_t CThreadHelper::RunQueue(WorkerHandler* handler, COfflineCalendar* offline, LoopState& state) {
     uint32_t result = RTM_FAILED;
     std::unique_ptr<QueueItem> item = handler->Dequeue(true);
     while (item) {

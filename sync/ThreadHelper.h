@@ -11,7 +11,7 @@
 #include <cstdint>
 
 class COfflineCalendar;
-class CRTMHandler;
+class WorkerHandler;
 
 class CThreadHelper {
   public:
@@ -33,7 +33,7 @@ class CThreadHelper {
 
     bool StopRequested();
     // Runs until a stop is requested; returns 0.
-    uint32_t PollLoop(CRTMHandler* handler, int32_t pollMinutes, bool fallBackToDirect);
+    uint32_t PollLoop(WorkerHandler* handler, int32_t pollMinutes, bool fallBackToDirect);
 
     void SetClock(WorkerClock* clock) { m_Clock = clock; }
     bool BypassesProxy() const { return m_BypassProxy; }
@@ -51,15 +51,15 @@ class CThreadHelper {
     void RequestStop();
     // Applies the host's changes to the offline store, then saves it when `save` is set. While a
     // stop is requested nothing is applied unless `evenWhenStopping`.
-    void ApplyOfflineQueue(CRTMHandler* handler, COfflineCalendar* offline, bool save = true,
+    void ApplyOfflineQueue(WorkerHandler* handler, COfflineCalendar* offline, bool save = true,
                            bool evenWhenStopping = false);
     // Gives the host a copy of every offline to-do, except those it holds a newer version of; a
     // copy left behind under a host's UID whose task exists is dropped from both.
-    void PublishOffline(CRTMHandler* handler, COfflineCalendar& offline);
-    void SyncPass(CRTMHandler* handler, COfflineCalendar* offline, LoopState& state);
+    void PublishOffline(WorkerHandler* handler, COfflineCalendar& offline);
+    void SyncPass(WorkerHandler* handler, COfflineCalendar* offline, LoopState& state);
     // Works the outgoing queue; the result of the last item.
-    uint32_t RunQueue(CRTMHandler* handler, COfflineCalendar* offline, LoopState& state);
-    uint32_t RunItem(CRTMHandler* handler, COfflineCalendar* offline, uint32_t kind,
+    uint32_t RunQueue(WorkerHandler* handler, COfflineCalendar* offline, LoopState& state);
+    uint32_t RunItem(WorkerHandler* handler, COfflineCalendar* offline, uint32_t kind,
                      icalcomponent* component);
     void SignalDone();
     // Sleeps for `millis`, or less when a stop is requested meanwhile.

@@ -1,17 +1,18 @@
 // The task upload: one to-do of the host written to the service, sending only the fields that
 // differ from what the service holds, then read back into the host and the offline copy.
+#include "sync/Upload.h"
 #include "convert/RepeatText.h"
 #include "convert/ServiceTime.h"
 #include "convert/TaskFields.h"
 #include "convert/TaskSeries.h"
 #include "convert/TaskUid.h"
 #include "plugin/HostApi.h"
-#include "plugin/RTMHandler.h"
 #include "rtm/RTMConnection.h"
 #include "rtm/ServiceAddress.h"
 #include "sync/ComponentMap.h"
 #include "sync/OfflineCalendar.h"
 #include "sync/RecentTasks.h"
+#include "sync/WorkerHandler.h"
 
 #include <ctime>
 #include <functional>
@@ -32,7 +33,7 @@ const wxXmlNode* FirstElement(const wxXmlNode* parent) {
 
 // Calls `use` with every task series of a reply (the first child of each "list" element),
 // converted; stops when `use` returns false. The component is the caller's to keep or free.
-bool ForEachSeries(const wxXmlNode* first, const CRTMHandler* handler,
+bool ForEachSeries(const wxXmlNode* first, const Logger* log,
                    const std::function<bool(icalcomponent*)>& use) {
     for (const wxXmlNode* node = first; node; node = node->GetNext()) {
         if (!IsNamed(node, L"list"))
@@ -40,7 +41,7 @@ bool ForEachSeries(const wxXmlNode* first, const CRTMHandler* handler,
         const wxXmlNode* series = FirstElement(node);
         if (!IsNamed(series, L"taskseries"))
             continue;
-        icalcomponent* todo = ConvertTaskSeries(series, node->GetAttribute(wxT("id"), wxString()), handler);
+        icalcomponent* todo = ConvertTaskSeries(series, node->GetAttribute(wxT("id"), wxString()), log);
         if (todo && !use(todo))
             return false;
     }
@@ -63,20 +64,6 @@ void AddTaskPath(RTMParams& params, const TaskIds& ids, const wxString& timeline
 }
 }  // namespace
 
-uint32_t CRTMConnection::CreateTimeline(const wxString& token, wxString& timeline) {
-    wxString reply;
-    const uint32_t status = CallMethod(BaseParams(token, wxT("rtm.timelines.create")), reply);
-    if (!ParseReply(status, wxT("rtm.timelines.create"), reply))
-        return LastWorkResult();
-    timeline = ExtractElement(reply, wxT("timeline"));
-    if (timeline.empty()) {
-        ReportError(Translate(wxT("Unable to parse the timeline.")), 0, 200);
-        // An answer without its one value is no refusal of the work: it is tried again later.
-        return RTM_RETRY_LATER;
-    }
-    return RTM_OK;
-}
-
 namespace {
 // The note id to edit: the service's own when it told us the task's current notes (a queued copy
 // of the to-do may not know a note an earlier upload added); none for a task just added, whose
@@ -88,21 +75,25 @@ wxString NoteIdToUse(bool isNew, bool haveCurrent, const wxString& wantedId, con
 }
 }  // namespace
 
-uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* todo,
-                                    COfflineCalendar* offline, const UploadTarget& target) {
+const Logger* CTaskUpload::Log() const {
+    return &m_Handler.GetLogger();
+}
+
+uint32_t CTaskUpload::Run(const wxString& token, const icalcomponent* todo, COfflineCalendar* offline,
+                          const UploadTarget& target) {
     wxString timeline;
-    const uint32_t timelineResult = CreateTimeline(token, timeline);
+    const uint32_t timelineResult = m_Connection.CreateTimeline(token, timeline);
     if (timelineResult != RTM_OK)
         return timelineResult;
 
-    const TaskFields wanted = MakeTaskFields(todo, handler);
+    const TaskFields wanted = MakeTaskFields(todo);
     TaskIds ids;
     bool isNew = false;
     if (target.known) {
         ids = *target.known;
     } else {
-        isNew = !ParseTaskUid(todo, ids.list, ids.series, ids.task, handler);
-        if (!isNew && !listId.empty() && listId != ids.list)
+        isNew = !ParseTaskUid(todo, ids.list, ids.series, ids.task, Log());
+        if (!isNew && !m_Connection.listId.empty() && m_Connection.listId != ids.list)
             isNew = true;  // moved to the configured list
     }
 
@@ -117,12 +108,12 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
         RTMParams params = BaseParams(token, wxT("rtm.tasks.setName"));
         AddTaskPath(params, ids, timeline);
         params[wxT("name")] = wanted.name;
-        const uint32_t status = CallMethod(params, reply);
-        const wxXmlNode* first = ParseReply(status, wxT("rtm.tasks.setName"), reply);
+        const uint32_t status = m_Connection.CallMethod(params, reply);
+        const wxXmlNode* first = m_Connection.ParseReply(status, wxT("rtm.tasks.setName"), reply);
         if (!first)
-            return LastWorkResult();
-        ForEachSeries(first, handler, [&](icalcomponent* c) {
-            current = MakeTaskFields(c, handler);
+            return m_Connection.LastWorkResult();
+        ForEachSeries(first, Log(), [&](icalcomponent* c) {
+            current = MakeTaskFields(c);
             haveCurrent = true;
             icalcomponent_free(c);
             return true;
@@ -130,18 +121,18 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
     } else {
         RTMParams params = BaseParams(token, wxT("rtm.tasks.add"));
         params[wxT("timeline")] = timeline;
-        if (!listId.empty())
-            params[wxT("list_id")] = listId;
+        if (!m_Connection.listId.empty())
+            params[wxT("list_id")] = m_Connection.listId;
         params[wxT("name")] = wanted.name;
         if (target.beforeAdd)
             target.beforeAdd(wanted.name);
-        const uint32_t status = CallMethod(params, reply);
-        const wxXmlNode* first = ParseReply(status, wxT("rtm.tasks.add"), reply);
+        const uint32_t status = m_Connection.CallMethod(params, reply);
+        const wxXmlNode* first = m_Connection.ParseReply(status, wxT("rtm.tasks.add"), reply);
         if (!first)
-            return LastWorkResult();
-        const bool parsed = ForEachSeries(first, handler, [&](icalcomponent* c) {
+            return m_Connection.LastWorkResult();
+        const bool parsed = ForEachSeries(first, Log(), [&](icalcomponent* c) {
             TaskIds read;
-            const bool ok = ParseTaskUid(c, read.list, read.series, read.task, handler);
+            const bool ok = ParseTaskUid(c, read.list, read.series, read.task, Log());
             icalcomponent_free(c);
             if (ok)
                 ids = read;
@@ -149,7 +140,7 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
         });
         if (!parsed || ids.series.empty()) {
             // The task may exist now; the retry looks for it before it adds again.
-            ReportError(Translate(wxT("Unable to parse the ID from the task.")), 0, 200);
+            m_Connection.ReportError(Translate(wxT("Unable to parse the ID from the task.")), 0, 200);
             return RTM_RETRY_LATER;
         }
         if (target.afterAdd)
@@ -171,15 +162,15 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
         for (const auto& p : own)
             params[p.first] = p.second;
         params[wxT("timeline")] = timeline;
-        const uint32_t status = CallMethod(params, reply);
-        if (ParseReply(status, method, reply)) {
+        const uint32_t status = m_Connection.CallMethod(params, reply);
+        if (m_Connection.ParseReply(status, method, reply)) {
             lastReply = reply;
             lastMethod = method;
             lastHoldsTask = reply.Contains(wxT("<taskseries"));  // a note's answer holds the note alone
-        } else if (LastWorkResult() == RTM_FAILED) {
+        } else if (m_Connection.LastWorkResult() == RTM_FAILED) {
             refused = true;
         } else {
-            failure = LastWorkResult();
+            failure = m_Connection.LastWorkResult();
         }
     };
     send(wxT("rtm.tasks.setDueDate"), !wanted.due.empty(), wanted.due != current.due,
@@ -226,46 +217,46 @@ uint32_t CRTMConnection::UploadTask(const wxString& token, const icalcomponent* 
     return refused ? RTM_FAILED : RTM_OK;
 }
 
-uint32_t CRTMConnection::ReadBack(const wxString& method, const wxString& reply, const icalcomponent* todo,
-                                  COfflineCalendar* offline, const UploadTarget& target) {
+uint32_t CTaskUpload::ReadBack(const wxString& method, const wxString& reply, const icalcomponent* todo,
+                               COfflineCalendar* offline, const UploadTarget& target) {
     // The reply was read once already; reading it again cannot fail for want of an answer.
-    m_LastOutcome = CallOutcome::DONE;
-    const wxXmlNode* first = ParseReply(RTM_OK, method, reply);
+    m_Connection.ForgetLastFailure();
+    const wxXmlNode* first = m_Connection.ParseReply(RTM_OK, method, reply);
     if (!first) {
-        ReportError(Translate(wxT("Unable to create the task.")), 0, 200);
+        m_Connection.ReportError(Translate(wxT("Unable to create the task.")), 0, 200);
         return RTM_RETRY_LATER;
     }
     const bool parsed =
-        ForEachSeries(first, handler, [&](icalcomponent* c) { return Deliver(c, todo, offline, target); });
+        ForEachSeries(first, Log(), [&](icalcomponent* c) { return Deliver(c, todo, offline, target); });
     if (!parsed) {
-        ReportError(Translate(wxT("Unable to parse the ID from the task.")), 0, 200);
+        m_Connection.ReportError(Translate(wxT("Unable to parse the ID from the task.")), 0, 200);
         return RTM_FAILED;
     }
     return RTM_OK;
 }
 
-uint32_t CRTMConnection::FetchAndReadBack(const wxString& token, const TaskIds& ids,
-                                          const icalcomponent* todo, COfflineCalendar* offline,
-                                          const UploadTarget& target) {
+uint32_t CTaskUpload::FetchAndReadBack(const wxString& token, const TaskIds& ids, const icalcomponent* todo,
+                                       COfflineCalendar* offline, const UploadTarget& target) {
     // The upload has just changed it: it is among the tasks changed in the last hour.
-    const wxXmlNode* first = GetRecentTasks(token, ids.list, static_cast<int64_t>(std::time(nullptr)) - 3600);
+    const wxXmlNode* first =
+        m_Connection.GetRecentTasks(token, ids.list, static_cast<int64_t>(std::time(nullptr)) - 3600);
     if (!first)
-        return LastWorkResult();
+        return m_Connection.LastWorkResult();
     uint32_t result = RTM_OK;
     ForEachListedSeries(first, [&](const wxXmlNode* series, const wxString& listId) {
         if (series->GetAttribute(wxT("id"), wxString()) != ids.series)
             return true;
-        if (icalcomponent* c = ConvertTaskSeries(series, listId, handler))
+        if (icalcomponent* c = ConvertTaskSeries(series, listId, Log()))
             result = Deliver(c, todo, offline, target) ? RTM_OK : RTM_FAILED;
         return false;
     });
     return result;  // not among them (a clock far off): the next download brings it
 }
 
-bool CRTMConnection::Deliver(icalcomponent* c, const icalcomponent* todo, COfflineCalendar* offline,
-                             const UploadTarget& target) {
+bool CTaskUpload::Deliver(icalcomponent* c, const icalcomponent* todo, COfflineCalendar* offline,
+                          const UploadTarget& target) {
     TaskIds read;
-    if (!ParseTaskUid(c, read.list, read.series, read.task, handler)) {
+    if (!ParseTaskUid(c, read.list, read.series, read.task, Log())) {
         icalcomponent_free(c);
         return false;
     }
@@ -274,28 +265,27 @@ bool CRTMConnection::Deliver(icalcomponent* c, const icalcomponent* todo, COffli
     if (target.changeWaits && (target.changeWaits(oldUid) || target.changeWaits(newUid))) {
         // Changed or deleted in the host meanwhile: this older version would undo that change
         // there; the waiting change's own read-back follows.
-        LogThrough(handler, LOG_INFO, wxT("The task \"%s\" has a newer change waiting; not read back."),
-                   newUid);
+        Log()->Format(LOG_INFO, wxT("The task \"%s\" has a newer change waiting; not read back."), newUid);
         icalcomponent_free(c);
         return true;
     }
     if (oldUid.empty() || oldUid != newUid) {
-        LogThrough(handler, LOG_INFO,
-                   wxT("Removed old component since the new uid doesn't match (%s <> %s)."), oldUid, newUid);
+        Log()->Format(LOG_INFO, wxT("Removed old component since the new uid doesn't match (%s <> %s)."),
+                      oldUid, newUid);
         icalcomponent* old = icalcomponent_new_clone(const_cast<icalcomponent*>(todo));
         if (offline)
             offline->RemoveComponent(todo);
-        Corvane_AddComponent(old, handler, 0x8004);
+        m_Handler.HandOver(old, ADD_REMOVE_DELETED);
     }
     if (offline)
         offline->StoreComponent(c);
-    Corvane_AddComponent(c, handler, 2);
+    m_Handler.HandOver(c, ADD_READ_BACK);
     // The host may have handed over a newer change while this version was on its way: the host
     // gets its own newer version back, under the task's UID, until that change's read-back follows.
     if (target.newerCopy) {
         if (icalcomponent* newer = target.newerCopy(newUid)) {
             SetTaskIds(newer, read);
-            Corvane_AddComponent(newer, handler, 2);
+            m_Handler.HandOver(newer, ADD_READ_BACK);
         }
     }
     return true;

@@ -1,5 +1,6 @@
 // The authorisation exchange against the emulator: each stored state leads to the right calls,
 // messages and stored result, within one run and across runs.
+#include "plugin/ConfigTokenStore.h"
 #include "rtm/BrowserLauncher.h"
 #include "rtm/ServiceAddress.h"
 #include "tests/support/EmulatorFixture.h"
@@ -33,7 +34,10 @@ class AuthoriseTest : public EmulatorTest {
         });
     }
 
-    bool Authorise() { return Connection()->Authorise(); }
+    bool Authorise() {
+        ConfigTokenStore store(Handler().GetConfig(), Handler().GetSection());
+        return Connection()->Authorise(store);
+    }
 
     std::vector<std::string> Methods() {
         std::vector<std::string> methods;
@@ -180,12 +184,6 @@ TEST_F(AuthoriseTest, UnavailableServiceFailsWithoutTouchingTheTray) {
     EXPECT_FALSE(Authorise());
     EXPECT_EQ(Stored(wxT("AuthToken")), wxT("kept"));
     EXPECT_TRUE(host().trayStatuses.empty());
-}
-
-TEST_F(AuthoriseTest, ConnectionWithoutHandlerDoesNothing) {
-    CRTMConnection connection(nullptr, nullptr, false);
-    EXPECT_FALSE(connection.Authorise());
-    EXPECT_TRUE(emulator->Requests().empty());
 }
 
 TEST_F(AuthoriseTest, RunAuthorisationStoresTheToken) {

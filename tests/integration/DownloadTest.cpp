@@ -1,6 +1,7 @@
 // The task download against the emulator: the list found by name, full and incremental reads,
 // the merge with the offline copy, and what reaches the host.
 #include "rtm/ResultCodes.h"
+#include "sync/Download.h"
 #include "sync/OfflineCalendar.h"
 #include "tests/support/EmulatorFixture.h"
 
@@ -59,7 +60,7 @@ class DownloadTest : public EmulatorTest {
 
 TEST_F(DownloadTest, AFullReadOfAllListsGivesEveryIncompleteTaskToTheHost) {
     auto connection = Connection();
-    EXPECT_EQ(connection->DownloadTasks(token, nullptr, icaltime_null_time()), RTM_OK);
+    EXPECT_EQ(DownloadTasks(*connection, Handler(), token, nullptr, icaltime_null_time()), RTM_OK);
     EXPECT_EQ(AddedUids(0), (std::set<std::string>{"21:31", "22:33", "23:34"}));
     const rtmemu::LoggedRequest* request = LastRequest("rtm.tasks.getList");
     ASSERT_NE(request, nullptr);
@@ -84,7 +85,7 @@ TEST_F(DownloadTest, TheConfiguredListIsFoundWithoutRegardToCase) {
     EXPECT_EQ(connection->FindListId(token, wxT("eRRANDS"), listId), RTM_OK);
     EXPECT_EQ(listId, wxT("22"));
     connection->listId = listId;
-    connection->DownloadTasks(token, nullptr, icaltime_null_time());
+    DownloadTasks(*connection, Handler(), token, nullptr, icaltime_null_time());
     EXPECT_EQ(AddedUids(0), std::set<std::string>{"22:33"});
     EXPECT_EQ(LastRequest("rtm.tasks.getList")->params.find("list_id")->second, "22");
 }
@@ -113,7 +114,7 @@ TEST_F(DownloadTest, AnIncrementalReadBringsChangesAndDeletions) {
     emulator->State().Tasks().RenameSeries("33", "Oat milk");
     emulator->State().Tasks().DeleteSeries("34");
     host().added.clear();
-    EXPECT_EQ(connection->DownloadTasks(token, nullptr, since), RTM_OK);
+    EXPECT_EQ(DownloadTasks(*connection, Handler(), token, nullptr, since), RTM_OK);
     const rtmemu::LoggedRequest* request = LastRequest("rtm.tasks.getList");
     EXPECT_EQ(request->params.count("filter"), 0u);
     EXPECT_EQ(request->params.count("last_sync"), 1u);
@@ -124,10 +125,10 @@ TEST_F(DownloadTest, AnIncrementalReadBringsChangesAndDeletions) {
 TEST_F(DownloadTest, TheReplyIsDumpedOnlyAtTheDebugLevel) {
     const wxString dump = tempDir + wxT("/RTMDump.xml");
     host().logLevel = 15;
-    Connection()->DownloadTasks(token, nullptr, icaltime_null_time());
+    DownloadTasks(*Connection(), Handler(), token, nullptr, icaltime_null_time());
     EXPECT_FALSE(wxFileName::FileExists(dump));
     host().logLevel = 31;
-    Connection()->DownloadTasks(token, nullptr, icaltime_null_time());
+    DownloadTasks(*Connection(), Handler(), token, nullptr, icaltime_null_time());
     wxString text;
     ASSERT_TRUE(wxFFile(dump).ReadAll(&text, wxConvUTF8));
     EXPECT_TRUE(text.Contains(wxT("<taskseries id=\"33\"")));
@@ -145,7 +146,7 @@ TEST_F(DownloadTest, WithAnOfflineCopyTheMergeRunsAndLastSyncIsWritten) {
     icalcomponent_free(local);
     Handler().Settings().lastSync = static_cast<int32_t>(std::time(nullptr) - 3600);
 
-    EXPECT_EQ(Connection()->DownloadTasks(token, &offline, icaltime_null_time()), RTM_OK);
+    EXPECT_EQ(DownloadTasks(*Connection(), Handler(), token, &offline, icaltime_null_time()), RTM_OK);
     EXPECT_TRUE(offline.Components().Contains(wxT("21:31")));
     EXPECT_FALSE(offline.IsModified()) << "saved after the merge";
     EXPECT_TRUE(wxFileName::FileExists(file.GetFullPath()));
@@ -162,7 +163,8 @@ TEST_F(DownloadTest, AFailedReadChangesNothing) {
     wxFileName file(tempDir, wxT("offline.ics"));
     COfflineCalendar offline(file);
     ASSERT_TRUE(emulator->SetRefusing(true));
-    EXPECT_EQ(Connection()->DownloadTasks(token, &offline, icaltime_null_time()), RTM_NO_CONNECTION);
+    EXPECT_EQ(DownloadTasks(*Connection(), Handler(), token, &offline, icaltime_null_time()),
+              RTM_NO_CONNECTION);
     EXPECT_TRUE(host().added.empty());
     EXPECT_TRUE(host().settingsWritten.empty());
     EXPECT_FALSE(wxFileName::FileExists(file.GetFullPath()));

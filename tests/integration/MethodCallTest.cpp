@@ -234,7 +234,7 @@ TEST_F(MethodCallTest, AbortCheckEndsTheTransferWithoutAReport) {
 
 TEST_F(MethodCallTest, ConnectionMayOutliveItsHandler) {
     auto handler = std::make_unique<CRTMHandler>(&Config(), wxT("Other"), RTM_PLUGIN_NAME);
-    auto connection = std::make_unique<CRTMConnection>(handler.get(), &handler->Settings(), false);
+    auto connection = std::make_unique<CRTMConnection>(&handler->GetLogger(), &handler->Settings(), false);
     EXPECT_EQ(Call(*connection), RTM_OK);
     handler.reset();
     const size_t lines = host().logs.size();

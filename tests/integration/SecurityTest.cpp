@@ -1,4 +1,5 @@
 // The token is only ever sent to a verified server and never written to a log.
+#include "plugin/ConfigTokenStore.h"
 #include "rtm/BrowserLauncher.h"
 #include "tests/support/EmulatorFixture.h"
 #include "tests/support/TestCertificate.h"
@@ -47,11 +48,12 @@ TEST_F(TokenLogTest, TokenAppearsInNoLogLineAtTheHighestLevel) {
     host().logLevel = 31;
     SetBrowserLauncher(
         [this](const wxString& url) { return emulator->ApprovePage(std::string(url.utf8_str())); });
-    ASSERT_TRUE(Connection()->Authorise());  // getFrob, getToken (the reply carries the token)
+    ConfigTokenStore store(Handler().GetConfig(), Handler().GetSection());
+    ASSERT_TRUE(Connection()->Authorise(store));  // getFrob, getToken (the reply carries the token)
     const wxString token = Stored(wxT("AuthToken"));
     ASSERT_EQ(token.length(), 40u);
-    ASSERT_TRUE(Connection()->Authorise());  // checkToken: the token in the query and the reply
-    RTMParams params = EchoParams();         // a call on the user's behalf; the echo returns it
+    ASSERT_TRUE(Connection()->Authorise(store));  // checkToken: the token in the query and the reply
+    RTMParams params = EchoParams();              // a call on the user's behalf; the echo returns it
     params[wxT("auth_token")] = token;
     auto connection = Connection();
     wxString reply;

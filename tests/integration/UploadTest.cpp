@@ -3,7 +3,9 @@
 #include "convert/PropertyHelpers.h"
 #include "convert/ServiceTime.h"
 #include "rtm/ResultCodes.h"
+#include "sync/Deletion.h"
 #include "sync/OfflineCalendar.h"
+#include "sync/Upload.h"
 #include "tests/support/ConvertFixtures.h"
 #include "tests/support/EmulatorFixture.h"
 
@@ -58,7 +60,7 @@ class UploadTest : public EmulatorTest {
     uint32_t Upload(const std::string& ical, COfflineCalendar* offline = nullptr) {
         icalcomponent* todo = Parse(ical);
         emulator->ClearRequests();
-        const uint32_t result = connection->UploadTask(token, todo, offline);
+        const uint32_t result = CTaskUpload(*connection, Handler()).Run(token, todo, offline);
         icalcomponent_free(todo);
         return result;
     }
@@ -192,7 +194,7 @@ TEST_F(UploadTest, DescriptionsComeBackCharacterForCharacter) {
         host().added.clear();
         IcalPtr todo(Parse(Todo("host-10", "SUMMARY:Notes\r\n")));
         icalcomponent_set_description(todo.get(), description);
-        ASSERT_EQ(connection->UploadTask(token, todo.get(), nullptr), RTM_OK);
+        ASSERT_EQ(CTaskUpload(*connection, Handler()).Run(token, todo.get(), nullptr), RTM_OK);
         const std::string line = icalproperty_as_ical_string(
             icalcomponent_get_first_property(todo.get(), ICAL_DESCRIPTION_PROPERTY));
         EXPECT_NE(ReRead().find(line), std::string::npos) << line << ReRead();
@@ -258,8 +260,8 @@ TEST_F(UploadTest, DeletionNeedsReadableIdsAndTakesOneTimelineEach) {
     icalcomponent* known = Parse(Todo("21:31", "SUMMARY:Report\r\nX-CORVANE-RTM-TASK-ID:41\r\n"));
     icalcomponent* local = Parse(Todo("made-in-host", "SUMMARY:Never uploaded\r\n"));
     emulator->ClearRequests();
-    EXPECT_EQ(connection->DeleteTask(token, known), RTM_OK);
-    EXPECT_EQ(connection->DeleteTask(token, local), RTM_OK);
+    EXPECT_EQ(DeleteTask(*connection, &Handler().GetLogger(), token, known), RTM_OK);
+    EXPECT_EQ(DeleteTask(*connection, &Handler().GetLogger(), token, local), RTM_OK);
     EXPECT_EQ(Methods(), (Calls{"rtm.timelines.create", "rtm.tasks.delete", "rtm.timelines.create"}));
     const rtmemu::LoggedRequest* del = Request("rtm.tasks.delete");
     EXPECT_EQ(Param(del, "list_id"), "21");
@@ -402,7 +404,8 @@ TEST_F(UploadTest, WrittenFieldsComeBackInEveryMachineZone) {
             host().added.clear();
             const std::string body = std::string(fields) + form.times;
             IcalPtr written(Parse(Todo("trip-" + std::to_string(n++), body)));
-            ASSERT_EQ(connection->UploadTask(token, written.get(), nullptr), RTM_OK) << where;
+            ASSERT_EQ(CTaskUpload(*connection, Handler()).Run(token, written.get(), nullptr), RTM_OK)
+                << where;
             const std::string text = ReRead();
             IcalPtr reread(Parse(text));
             ASSERT_TRUE(reread) << where;

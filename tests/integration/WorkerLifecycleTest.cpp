@@ -130,7 +130,7 @@ TEST_F(WorkerLifecycleTest, AStopDuringAStalledCallEndsWithinASecondAndLosesNoth
 TEST_F(WorkerLifecycleTest, TheWorkersCopyHasTheProxyPasswordDecoded) {
     host().network.proxyPassword = wxT("terces");
     Handler();
-    auto settings = std::make_unique<RTMSettings>(Handler().Settings().DeepCopy());
+    RTMSettings settings = Handler().Settings().DeepCopy();
     CRTMThread thread(&Handler(), std::move(settings));
     EXPECT_EQ(thread.Settings().network.proxyPassword, wxT("secret"));
     EXPECT_EQ(Handler().Settings().network.proxyPassword, wxT("terces"));
@@ -138,7 +138,7 @@ TEST_F(WorkerLifecycleTest, TheWorkersCopyHasTheProxyPasswordDecoded) {
 }
 
 TEST_F(WorkerLifecycleTest, APassWithoutTokenShowsTheMissingTokenMessage) {
-    CRTMThread thread(&Handler(), std::make_unique<RTMSettings>(Handler().Settings().DeepCopy()));
+    CRTMThread thread(&Handler(), Handler().Settings().DeepCopy());
     EXPECT_EQ(thread.BeginPass(nullptr), RTM_FAILED);
     ASSERT_EQ(host().messages.size(), 1u);
     EXPECT_EQ(host().messages[0].style, MSG_STYLE_ERROR);

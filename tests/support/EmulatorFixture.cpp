@@ -55,7 +55,7 @@ void EmulatorTest::DropHandler() {
 }
 
 std::unique_ptr<CRTMConnection> EmulatorTest::Connection(bool bypassProxy) {
-    return std::make_unique<CRTMConnection>(&Handler(), &Handler().Settings(), bypassProxy);
+    return std::make_unique<CRTMConnection>(&Handler().GetLogger(), &Handler().Settings(), bypassProxy);
 }
 
 void EmulatorTest::Store(const wxString& key, const wxString& value) {

@@ -76,12 +76,11 @@ TEST(RedactFirst, OnlyTheFirstOccurrence) {
 
 class DebugCallbackTest : public FakeHostTest {};
 
-TEST_F(DebugCallbackTest, WritesAtTraceLevelWithTheHandlersPrefix) {
-    wxMemoryConfig config;
-    CRTMHandler handler(&config, wxT("Work 100%"), RTM_PLUGIN_NAME);
+TEST_F(DebugCallbackTest, WritesAtTraceLevelWithTheCalendarsPrefix) {
+    Logger log(wxT("Work 100%"));
     char data[] = "Passwd=abc&x=50%";
-    EXPECT_EQ(
-        CRTMConnection::CurlDebugCallback(nullptr, CURLINFO_DATA_OUT, data, std::strlen(data), &handler), 0);
+    EXPECT_EQ(CRTMConnection::CurlDebugCallback(nullptr, CURLINFO_DATA_OUT, data, std::strlen(data), &log),
+              0);
     EXPECT_EQ(CRTMConnection::CurlDebugCallback(nullptr, CURLINFO_TEXT, data, 6, nullptr), 0);
     ASSERT_EQ(host().logs.size(), 2u);
     EXPECT_EQ(host().logs[0].level, LOG_TRACE);

@@ -44,7 +44,7 @@ TEST_F(ServiceTimeTest, ParsesEveryAcceptedShape) {
 
 TEST_F(ServiceTimeTest, ErrorGoesThroughTheHandlersLogWithPercentDoubled) {
     CRTMHandler handler(nullptr, wxT("Work"), RTM_PLUGIN_NAME);
-    ParseServiceTime(wxT("50%"), &handler);
+    ParseServiceTime(wxT("50%"), &handler.GetLogger());
     ASSERT_EQ(host().logs.size(), 1u);
     EXPECT_EQ(host().logs[0].level, LOG_ERROR);
     EXPECT_EQ(host().logs[0].raw, wxT("Work: Unknown time format: 50%%"));

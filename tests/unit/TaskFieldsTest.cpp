@@ -17,9 +17,7 @@ void PrintTo(const TaskFields& f, std::ostream* os) {
 
 class TaskFieldsTest : public FakeHostTest {
   protected:
-    static TaskFields FieldsOf(const std::string& body) {
-        return MakeTaskFields(ParseTodo(body).get(), nullptr);
-    }
+    static TaskFields FieldsOf(const std::string& body) { return MakeTaskFields(ParseTodo(body).get()); }
 };
 
 TEST_F(TaskFieldsTest, SummaryOnlyAndEveryField) {
@@ -89,7 +87,7 @@ TEST_F(TaskFieldsTest, TimesAreSentAsTheirUtcInstant) {
                 .c_str()));
         ASSERT_TRUE(calendar);
         const icalcomponent* todo = icalcomponent_get_first_component(calendar.get(), ICAL_VTODO_COMPONENT);
-        const TaskFields f = MakeTaskFields(todo, nullptr);
+        const TaskFields f = MakeTaskFields(todo);
         EXPECT_EQ(f.due, wxString(c.due)) << c.lines;
         EXPECT_EQ(f.data_note.BeforeFirst(wxT('\n')), wxString(*c.start ? c.start : "Status: 0")) << c.lines;
     }
@@ -182,11 +180,11 @@ TEST_F(TaskFieldsTest, RoundTripThroughTheServiceKeepsEveryField) {
     for (const char* body : corpus) {
         IcalPtr todo = ParseTodo(body);
         ASSERT_TRUE(todo) << body;
-        const TaskFields host = MakeTaskFields(todo.get(), nullptr);
+        const TaskFields host = MakeTaskFields(todo.get());
         XmlElement element(ServiceCopy(host, todo.get()));
         ASSERT_NE(element.Root(), nullptr) << body;
         IcalPtr copy(ConvertTaskSeries(element.Root(), wxT("2002"), nullptr));
         ASSERT_TRUE(copy) << body;
-        EXPECT_EQ(MakeTaskFields(copy.get(), nullptr), host) << body;
+        EXPECT_EQ(MakeTaskFields(copy.get()), host) << body;
     }
 }

@@ -123,7 +123,7 @@ TEST_F(TaskSeriesTest, MissingIdsGiveNullAndBothMessages) {
     for (const auto& c : cases) {
         host().Reset();
         XmlElement element(c.first);
-        EXPECT_EQ(ConvertTaskSeries(element.Root(), c.second, &handler), nullptr) << c.first;
+        EXPECT_EQ(ConvertTaskSeries(element.Root(), c.second, &handler.GetLogger()), nullptr) << c.first;
         const std::vector<wxString> expected = {
             wxT("Work: Unable to create the task because the ID is missing."),
             wxT("Work: Parsing of the task failed.")};
@@ -135,11 +135,11 @@ TEST_F(TaskSeriesTest, MissingIdsGiveNullAndBothMessages) {
 TEST_F(TaskSeriesTest, ParseTaskUid) {
     CRTMHandler handler(nullptr, wxT("Work"), RTM_PLUGIN_NAME);
     wxString list = wxT("l"), series = wxT("s"), task = wxT("t");
-    EXPECT_FALSE(ParseTaskUid(nullptr, list, series, task, &handler));
+    EXPECT_FALSE(ParseTaskUid(nullptr, list, series, task, &handler.GetLogger()));
     EXPECT_TRUE(host().logs.empty());
-    EXPECT_FALSE(ParseTaskUid(ParseTodo("SUMMARY:x\n").get(), list, series, task, &handler));
+    EXPECT_FALSE(ParseTaskUid(ParseTodo("SUMMARY:x\n").get(), list, series, task, &handler.GetLogger()));
     EXPECT_TRUE(host().HasLog(LOG_ERROR, wxT("Work: The task is missing an UID.")));
-    EXPECT_FALSE(ParseTaskUid(ParseTodo("UID:100%-local\n").get(), list, series, task, &handler));
+    EXPECT_FALSE(ParseTaskUid(ParseTodo("UID:100%-local\n").get(), list, series, task, &handler.GetLogger()));
     EXPECT_TRUE(host().HasLog(LOG_ERROR, wxT("Work: Unable to parse the task UID: 100%-local.")));
     EXPECT_EQ(list + series + task, wxT("lst"));
 

@@ -1,4 +1,4 @@
-#include "plugin/Log.h"
+#include "convert/Logger.h"
 
 #include "plugin/HostApi.h"
 
@@ -21,4 +21,8 @@ wxString Translate(const wxString& text) {
     if (!wxTranslations::Get())
         return text;
     return wxGetTranslation(text);
+}
+
+void Logger::Log(int level, const wxString& text) const {
+    HostLog(level, m_Named ? m_Name + wxT(": ") + text : text);
 }
