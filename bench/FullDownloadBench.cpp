@@ -7,10 +7,9 @@
 #include "convert/TaskSeries.h"
 #include "plugin/ConfigTokenStore.h"
 #include "plugin/RTMHandler.h"
-#include "rtm/BrowserLauncher.h"
-#include "rtm/CallSpacing.h"
 #include "rtm/RTMConnection.h"
 #include "rtm/ServiceAddress.h"
+#include "rtm/ServiceContext.h"
 #include "sync/Download.h"
 #include "sync/OfflineCalendar.h"
 #include "sync/RTMThread.h"
@@ -88,11 +87,12 @@ struct Client {
         wxFileName::Mkdir(dataDir);
         FakeHost::Get().dataDir = dataDir;
         FakeHost::Get().cookieDir = dataDir;
-        wxSetEnv(RTM_SERVICE_URL_VARIABLE, wxString::FromUTF8(emulator.baseUrl.c_str()));
-        CCallSpacing::Get().SetInterval(0);
-        SetBrowserLauncher([](const wxString&) { return true; });
+        services.address = ServiceAddress(wxString::FromUTF8(emulator.baseUrl.c_str()));
+        services.spacing = &spacing;
+        services.launcher = [](const wxString&) { return true; };
         handler = std::make_unique<CRTMHandler>(&config, wxT("Work"), RTM_PLUGIN_NAME);
-        CRTMConnection connection(&handler->GetLogger(), &handler->Settings(), false);
+        handler->SetServiceContext(services);
+        CRTMConnection connection(&handler->GetLogger(), &handler->Settings(), false, services);
         ConfigTokenStore store(handler->GetConfig(), handler->GetSection());
         connection.Authorise(store);
         handler->ReadAuthToken();
@@ -106,6 +106,8 @@ struct Client {
 
     wxMemoryConfig config;
     wxString dataDir;
+    CCallSpacing spacing{false, 0};
+    ServiceContext services;
     std::unique_ptr<CRTMHandler> handler;
     bool ok = false;
 };
@@ -132,7 +134,8 @@ void BM_FullDownload(benchmark::State& state) {
     }
     if (state.range(0) == 1) {
         COfflineCalendar first(client.OfflineFile());
-        CRTMConnection connection(&client.handler->GetLogger(), &client.handler->Settings(), false);
+        CRTMConnection connection(&client.handler->GetLogger(), &client.handler->Settings(), false,
+                                  client.services);
         DownloadTasks(connection, *client.handler, client.handler->Settings().authToken, &first,
                       icaltime_null_time());
     }
@@ -144,7 +147,8 @@ void BM_FullDownload(benchmark::State& state) {
         if (state.range(0) == 0)
             wxRemoveFile(client.OfflineFile().GetFullPath());
         auto offline = std::make_unique<COfflineCalendar>(client.OfflineFile());
-        CRTMConnection connection(&client.handler->GetLogger(), &client.handler->Settings(), false);
+        CRTMConnection connection(&client.handler->GetLogger(), &client.handler->Settings(), false,
+                                  client.services);
         const double cpuBefore = CpuSeconds();
         state.ResumeTiming();
         DownloadTasks(connection, *client.handler, client.handler->Settings().authToken, offline.get(),
@@ -172,7 +176,7 @@ std::string& ReplyText() {
         params[wxT("method")] = wxT("rtm.tasks.getList");
         params[wxT("filter")] = wxT("status:incomplete");
         wxString text;
-        CRTMConnection(&client.handler->GetLogger(), &client.handler->Settings(), false)
+        CRTMConnection(&client.handler->GetLogger(), &client.handler->Settings(), false, client.services)
             .CallMethod(params, text);
         reply = text.utf8_str().data();
     }

@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PrepareFuzzInput();
     static CRTMHandler handler(nullptr, wxT("Fuzz"), RTM_PLUGIN_NAME);
     handler.Settings().suppressErrors = true;  // reports go to the log, not to message boxes
-    CRTMConnection connection(&handler.GetLogger(), &handler.Settings(), false);
+    CRTMConnection connection(&handler.GetLogger(), &handler.Settings(), false, ServiceContext());
     ConvertAll(connection.ParseReply(0, wxT("rtm.tasks.getList"), FuzzText(data, size)), wxT("1"),
                &handler.GetLogger());
     return 0;

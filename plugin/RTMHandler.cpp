@@ -3,13 +3,14 @@
 #include "plugin/ConfigGroup.h"
 #include "plugin/ConfigTokenStore.h"
 #include "plugin/HostApi.h"
+#include "plugin/ServiceDefaults.h"
 #include "rtm/RTMConnection.h"
 #include "sync/RTMThread.h"
 
 const wchar_t* const RTM_PLUGIN_NAME = L"Remember The Milk";
 
 CRTMHandler::CRTMHandler(wxConfigBase* config, const wxString& name, const wxString& section)
-    : CPluginHandler(config, name, section), m_Thread(nullptr) {
+    : CPluginHandler(config, name, section), m_Services(DefaultServiceContext()), m_Thread(nullptr) {
     for (int i = 0; i < ROW_COUNT; ++i)
         m_Rows[i] = new SettingsRow();
     m_Rows[ROW_COUNT] = nullptr;
@@ -33,6 +34,7 @@ CRTMHandler::~CRTMHandler() {
 CCalendarHandler* CRTMHandler::Clone() {
     auto* copy = new CRTMHandler(m_Config, m_Name, m_Section);
     copy->Assign(*this);
+    copy->m_Services = m_Services;
     for (int i = 0; i < ROW_COUNT; ++i)
         *copy->m_Rows[i] = *m_Rows[i];
     return copy;
@@ -44,7 +46,7 @@ bool CRTMHandler::Authorise() {
     RTMSettings settings = m_Settings.DeepCopy();
     if (!settings.network.proxyPassword.empty())
         Corvane_Decode(settings.network.proxyPassword, wxT("Proxy"));
-    CRTMConnection connection(&GetLogger(), &settings, false);
+    CRTMConnection connection(&GetLogger(), &settings, false, m_Services);
     ConfigTokenStore store(m_Config, m_Section);
     return connection.Authorise(store);
 }
@@ -63,7 +65,7 @@ void CRTMHandler::Start(void*) {
         wxCriticalSectionLocker lock(m_QueueLock);
         copy = m_Settings.DeepCopy();
     }
-    auto* thread = new CRTMThread(this, std::move(copy));
+    auto* thread = new CRTMThread(this, std::move(copy), m_Services);
     thread->Create();
     const wxThreadError error = thread->Run();
     if (error != wxTHREAD_NO_ERROR) {

@@ -4,6 +4,7 @@
 #include "convert/Logger.h"
 #include "plugin/PluginHandler.h"
 #include "plugin/Settings.h"
+#include "rtm/ServiceContext.h"
 
 class CRTMThread;
 
@@ -41,6 +42,9 @@ class CRTMHandler : public CPluginHandler {
     // Stops and destroys the worker, if one runs.
     void StopWorker();
     bool HasWorker() const { return m_Thread != nullptr; }
+    // Where the service is, the spacing of its calls and the browser; the process's defaults
+    // until replaced. Takes effect at the next authorisation and the next worker.
+    void SetServiceContext(const ServiceContext& services) { m_Services = services; }
     // The time of the last completed merge, kept for the next worker of this handler and written
     // to the calendar's settings.
     void RecordLastSync(int32_t lastSync) override;
@@ -52,5 +56,6 @@ class CRTMHandler : public CPluginHandler {
     static const int ROW_COUNT = 4;
     SettingsRow* m_Rows[ROW_COUNT + 1];
     RTMSettings m_Settings;
+    ServiceContext m_Services;
     CRTMThread* m_Thread;
 };

@@ -89,7 +89,7 @@ bool CRTMConnection::Authorise(TokenStore& store) {
             wxT("?api_key=") + wxString(RTM_API_KEY) + wxT("&frob=") + UrlEncode(frob) + wxT("&perms=delete");
         const wxString signingText =
             wxT("api_key") + wxString(RTM_API_KEY) + wxT("frob") + frob + wxT("permsdelete");
-        const wxString page = ServiceAuthPage() + query + wxT("&api_sig=") + Sign(signingText);
+        const wxString page = m_Services.address.AuthPage() + query + wxT("&api_sig=") + Sign(signingText);
 
         store.Save({wxString(), frob});
 
@@ -100,7 +100,7 @@ bool CRTMConnection::Authorise(TokenStore& store) {
                           "to your account.\n\nYour default web browser will open automatically "
                           "when you click the OK button."));
         Corvane_Message(first.wc_str(), MSG_STYLE_INFO, false);
-        LaunchBrowser(page);
+        LaunchBrowser(m_Services.launcher, page);
         const wxString second =
             Translate(wxT("Continue after authorization.")) + wxT("\n") +
             Translate(wxT("Click the OK button to continue after you have authorized Corvane."));

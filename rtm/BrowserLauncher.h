@@ -1,5 +1,5 @@
-// Opens the service's authorisation page in the user's default browser. Tests put their own
-// launcher in its place so that no real browser starts.
+// Opens the service's authorisation page in the user's browser. Tests give their own launcher so
+// that no real browser starts.
 #pragma once
 
 #include <wx/string.h>
@@ -8,7 +8,6 @@
 
 using BrowserLauncher = std::function<bool(const wxString& url)>;
 
-// Opens the address; false when no browser could be started.
-bool LaunchBrowser(const wxString& url);
-// Replaces the launcher (null restores wxLaunchDefaultBrowser); returns the one it replaced.
-BrowserLauncher SetBrowserLauncher(BrowserLauncher launcher);
+// Opens the address with `launcher`, or with the user's default browser when it is null; false
+// when no browser could be started.
+bool LaunchBrowser(const BrowserLauncher& launcher, const wxString& url);

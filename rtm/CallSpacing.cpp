@@ -1,17 +1,9 @@
 #include "rtm/CallSpacing.h"
 
-#include "rtm/ServiceAddress.h"
-
 #include <wx/time.h>
 #include <wx/utils.h>
 
-#include <wx/utils.h>
 #include <chrono>
-
-CCallSpacing& CCallSpacing::Get() {
-    static CCallSpacing spacing;
-    return spacing;
-}
 
 int64_t CCallSpacing::Now() {
     Clock clock;
@@ -23,18 +15,18 @@ int64_t CCallSpacing::Now() {
 }
 
 long CCallSpacing::Interval() {
-    if (IsDefaultService())
+    if (m_RealService)
         return DEFAULT_INTERVAL_MS;
-    {
-        wxCriticalSectionLocker lock(m_Lock);
-        if (m_Interval >= 0)
-            return m_Interval;
-    }
+    wxCriticalSectionLocker lock(m_Lock);
+    return m_Interval >= 0 ? m_Interval : DEFAULT_INTERVAL_MS;
+}
+
+long IntervalFromEnvironment() {
     wxString text;
     long value = 0;
     if (wxGetEnv(wxT("RTM_CALL_SPACING_MS"), &text) && text.ToLong(&value) && value >= 0)
         return value;
-    return DEFAULT_INTERVAL_MS;
+    return -1;
 }
 
 long CCallSpacing::WaitBeforeCall() {

@@ -1,5 +1,5 @@
-// The process-wide spacing of method calls: a call that follows the previous one within the
-// spacing interval waits for the rest of it. Shared by every connection of every handler.
+// The spacing of method calls: a call that follows the previous one within the spacing interval
+// waits for the rest of it. One is shared by every connection to the same service.
 #pragma once
 
 #include <wx/thread.h>
@@ -14,7 +14,11 @@ class CCallSpacing {
 
     static const long DEFAULT_INTERVAL_MS = 1000;
 
-    static CCallSpacing& Get();
+    // The real service always gets the full second, whatever interval is set.
+    explicit CCallSpacing(bool realService = true, long interval = -1)
+        : m_RealService(realService), m_Interval(interval) {}
+    CCallSpacing(const CCallSpacing&) = delete;
+    CCallSpacing& operator=(const CCallSpacing&) = delete;
 
     // How long the next call has to wait, from the time the last call ended; 0 for none.
     long WaitBeforeCall();
@@ -22,8 +26,8 @@ class CCallSpacing {
     // Called after every request, whatever its outcome.
     void MarkCallEnded();
 
-    // The interval in force. The real service always gets the full second; another address (an
-    // emulator) may be given a shorter one, here or through RTM_CALL_SPACING_MS.
+    // The interval in force: the full second for the real service; another address (an emulator)
+    // may be given a shorter one.
     long Interval();
     void SetInterval(long milliseconds);  // negative: back to the default
 
@@ -33,13 +37,16 @@ class CCallSpacing {
     void Reset();
 
   private:
-    CCallSpacing() = default;
     int64_t Now();
 
     wxCriticalSection m_Lock;
     int64_t m_LastCall = 0;
     bool m_HasCall = false;
-    long m_Interval = -1;
+    bool m_RealService;
+    long m_Interval;
     Clock m_Clock;
     Sleeper m_Sleeper;
 };
+
+// The interval RTM_CALL_SPACING_MS asks for, in milliseconds; -1 when it asks for none.
+long IntervalFromEnvironment();

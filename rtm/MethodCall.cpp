@@ -92,14 +92,14 @@ uint32_t CRTMConnection::CallMethod(const RTMParams& params, wxString& reply) {
         query += param.first + wxT("=") + UrlEncode(param.second);
     }
     query += wxT("&api_sig=") + Sign(signingText);
-    const wxString url = ServiceRestEndpoint() + query;
+    const wxString url = m_Services.address.RestEndpoint() + query;
 
-    CCallSpacing& spacing = CCallSpacing::Get();
-    const long wait = spacing.WaitBeforeCall();
+    CCallSpacing* spacing = m_Services.spacing;
+    const long wait = spacing ? spacing->WaitBeforeCall() : 0;
     if (wait > 0) {
         LogLine(LOG_DEBUG, wxString::Format(wxT("Waiting %i millisecs before the next method call."),
                                             static_cast<int>(wait)));
-        spacing.Sleep(wait);
+        spacing->Sleep(wait);
     }
 
     while (true) {
@@ -108,7 +108,8 @@ uint32_t CRTMConnection::CallMethod(const RTMParams& params, wxString& reply) {
         // it again by itself when such a connection closes without an answer.
         m_FreshConnection = changesService;
         const int result = Perform(url, reply, httpStatus);
-        spacing.MarkCallEnded();
+        if (spacing)
+            spacing->MarkCallEnded();
         m_LastHttpStatus = httpStatus;
         HostLog(LOG_DEBUG, RedactToken(reply.Left(LOGGED_REPLY_LENGTH)));
 

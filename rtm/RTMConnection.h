@@ -5,6 +5,7 @@
 
 #include "rtm/RTMSettings.h"
 #include "rtm/ResultCodes.h"
+#include "rtm/ServiceContext.h"
 
 #include <curl/curl.h>
 #include <libical/ical.h>
@@ -32,7 +33,8 @@ struct TransferLimits {
 class CRTMConnection {
   public:
     // `log` (null: the host's log, unprefixed) names the calendar in the log and in reports.
-    CRTMConnection(const Logger* log, RTMSettings* settings, bool bypassProxy);
+    CRTMConnection(const Logger* log, RTMSettings* settings, bool bypassProxy,
+                   const ServiceContext& services);
     ~CRTMConnection();
     CRTMConnection(const CRTMConnection&) = delete;
     CRTMConnection& operator=(const CRTMConnection&) = delete;
@@ -98,6 +100,7 @@ class CRTMConnection {
     wxCharBuffer proxyCredentials;
     wxMemoryBuffer errorBuffer;
     const Logger* m_Log;
+    ServiceContext m_Services;
     CURL* curl;
     wxXmlDocument replyDocument;
 

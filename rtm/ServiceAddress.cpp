@@ -11,29 +11,27 @@ namespace {
 const wchar_t* const DEFAULT_REST_BASE = L"https://api.rememberthemilk.com";
 const wchar_t* const DEFAULT_AUTH_BASE = L"https://www.rememberthemilk.com";
 
-// The replacing base address without trailing slashes; empty when none is set.
-wxString OverrideBase() {
-    wxString base;
-    if (!wxGetEnv(RTM_SERVICE_URL_VARIABLE, &base))
-        return wxString();
-    base.Trim(true).Trim(false);
-    while (base.EndsWith(wxT("/")))
-        base.RemoveLast();
-    return base;
-}
 }  // namespace
 
-wxString ServiceRestEndpoint() {
-    const wxString base = OverrideBase();
-    return (base.empty() ? wxString(DEFAULT_REST_BASE) : base) + wxT("/services/rest/");
+ServiceAddress::ServiceAddress(const wxString& base) : m_Base(base) {
+    m_Base.Trim(true).Trim(false);
+    while (m_Base.EndsWith(wxT("/")))
+        m_Base.RemoveLast();
 }
 
-wxString ServiceAuthPage() {
-    const wxString base = OverrideBase();
-    return (base.empty() ? wxString(DEFAULT_AUTH_BASE) : base) + wxT("/services/auth/");
+ServiceAddress ServiceAddress::FromEnvironment() {
+    wxString base;
+    return wxGetEnv(RTM_SERVICE_URL_VARIABLE, &base) ? ServiceAddress(base) : ServiceAddress();
 }
 
-bool IsDefaultService() {
-    const wxString base = OverrideBase();
-    return base.empty() || base == DEFAULT_REST_BASE;
+wxString ServiceAddress::RestEndpoint() const {
+    return (m_Base.empty() ? wxString(DEFAULT_REST_BASE) : m_Base) + wxT("/services/rest/");
+}
+
+wxString ServiceAddress::AuthPage() const {
+    return (m_Base.empty() ? wxString(DEFAULT_AUTH_BASE) : m_Base) + wxT("/services/auth/");
+}
+
+bool ServiceAddress::IsDefault() const {
+    return m_Base.empty() || m_Base == DEFAULT_REST_BASE;
 }

@@ -11,9 +11,23 @@ extern const wchar_t* const RTM_SHARED_SECRET;
 // base address such as http://127.0.0.1:8099.
 extern const wchar_t* const RTM_SERVICE_URL_VARIABLE;
 
-// The REST endpoint, ending in "/services/rest/".
-wxString ServiceRestEndpoint();
-// The browser's authorisation page, ending in "/services/auth/".
-wxString ServiceAuthPage();
-// True while no other address replaces the real service.
-bool IsDefaultService();
+// Where the service is: the real one, or another base address that replaces it.
+class ServiceAddress {
+  public:
+    ServiceAddress() = default;  // the real service
+    // `base` such as http://127.0.0.1:8099; surrounding blanks and trailing slashes are dropped,
+    // and an empty one means the real service.
+    explicit ServiceAddress(const wxString& base);
+    // The address RTM_SERVICE_URL names, or the real service without it.
+    static ServiceAddress FromEnvironment();
+
+    // The REST endpoint, ending in "/services/rest/".
+    wxString RestEndpoint() const;
+    // The browser's authorisation page, ending in "/services/auth/".
+    wxString AuthPage() const;
+    // True while no other address replaces the real service.
+    bool IsDefault() const;
+
+  private:
+    wxString m_Base;  // empty: the real service
+};

@@ -21,8 +21,8 @@
 #include <cxxabi.h>
 #endif
 
-CRTMThread::CRTMThread(WorkerHandler* handler, RTMSettings settings)
-    : wxThread(wxTHREAD_JOINABLE), m_Handler(handler), m_Settings(std::move(settings)) {
+CRTMThread::CRTMThread(WorkerHandler* handler, RTMSettings settings, const ServiceContext& services)
+    : wxThread(wxTHREAD_JOINABLE), m_Handler(handler), m_Settings(std::move(settings)), m_Services(services) {
     m_SkipCompleted = true;
     m_ConcurrentSync = m_Settings.concurrentSync;
     Corvane_Decode(m_Settings.network.proxyPassword, wxT("Proxy"));
@@ -79,7 +79,8 @@ CRTMConnection* CRTMThread::GetConnection(uint32_t& failure) {
     failure = RTM_FAILED;
     if (m_Connection)
         return m_Connection.get();
-    auto connection = std::make_unique<CRTMConnection>(&m_Handler->GetLogger(), &m_Settings, m_BypassProxy);
+    auto connection =
+        std::make_unique<CRTMConnection>(&m_Handler->GetLogger(), &m_Settings, m_BypassProxy, m_Services);
     connection->SetAbortCheck([this] { return StopRequested(); });
     if (!m_Settings.list.empty()) {
         wxString listId;

@@ -4,6 +4,7 @@
 
 #include "convert/TaskUid.h"
 #include "rtm/RTMSettings.h"
+#include "rtm/ServiceContext.h"
 #include "sync/ThreadHelper.h"
 
 #include <wx/thread.h>
@@ -16,8 +17,9 @@ class WorkerHandler;
 
 class CRTMThread : public wxThread, public CThreadHelper {
   public:
-    // `settings` is the worker's own copy; the proxy password in it is decoded here.
-    CRTMThread(WorkerHandler* handler, RTMSettings settings);
+    // `settings` is the worker's own copy; the proxy password in it is decoded here. `services`
+    // are given to every connection the worker makes.
+    CRTMThread(WorkerHandler* handler, RTMSettings settings, const ServiceContext& services);
     ~CRTMThread() override;
 
     uint32_t BeginPass(COfflineCalendar* offline) override;
@@ -50,6 +52,7 @@ class CRTMThread : public wxThread, public CThreadHelper {
 
     WorkerHandler* m_Handler;
     RTMSettings m_Settings;
+    ServiceContext m_Services;
     std::unique_ptr<CRTMConnection> m_Connection;
     long m_LoopWaitMillis = 5000;
     long m_KillWaitMillis = 5000;

@@ -22,7 +22,7 @@ class AuthoriseTest : public EmulatorTest {
     void SetUp() override {
         EmulatorTest::SetUp();
         // The user opens the page and clicks the allow button, unless the test says otherwise.
-        SetBrowserLauncher([this](const wxString& url) {
+        SetLauncher([this](const wxString& url) {
             pages.push_back(url);
             if (userApproves) {
                 std::string error;
@@ -84,7 +84,7 @@ TEST_F(AuthoriseTest, PageAddressCarriesTheSignedParametersInOrder) {
                            wxString::FromUTF8(frob.c_str()) + wxT("&perms=delete");
     const wxString signature = CRTMConnection::Sign(wxT("api_key") + wxString(RTM_API_KEY) + wxT("frob") +
                                                     wxString::FromUTF8(frob.c_str()) + wxT("permsdelete"));
-    EXPECT_EQ(pages[0], ServiceAuthPage() + wxT("?") + query + wxT("&api_sig=") + signature);
+    EXPECT_EQ(pages[0], Services().address.AuthPage() + wxT("?") + query + wxT("&api_sig=") + signature);
 }
 
 TEST_F(AuthoriseTest, AcceptedTokenIsOneCallAndNoChange) {

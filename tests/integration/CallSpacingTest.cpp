@@ -12,9 +12,9 @@ class CallSpacingTest : public EmulatorTest {
         EmulatorTest::TearDown();
     }
     void UseFakeClock() {
-        CCallSpacing::Get().SetInterval(-1);  // the full second, as for the real service
-        CCallSpacing::Get().SetClock([this] { return now; });
-        CCallSpacing::Get().SetSleeper([this](long ms) {
+        Spacing().SetInterval(-1);  // the full second, as for the real service
+        Spacing().SetClock([this] { return now; });
+        Spacing().SetSleeper([this](long ms) {
             sleeps.push_back(ms);
             now += ms;
         });
@@ -71,7 +71,7 @@ TEST_F(CallSpacingTest, SpacingIsSharedByAllConnections) {
 }
 
 TEST_F(CallSpacingTest, RealClockKeepsCallsASecondApart) {
-    CCallSpacing::Get().SetInterval(-1);
+    Spacing().SetInterval(-1);
     connection = Connection();
     ASSERT_EQ(Call(), RTM_OK);
     ASSERT_EQ(Call(), RTM_OK);

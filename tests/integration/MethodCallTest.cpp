@@ -45,7 +45,8 @@ TEST_F(MethodCallTest, SuccessGivesThePayloadNode) {
     ASSERT_NE(node, nullptr);
     EXPECT_EQ(node->GetName(), wxT("api_key"));
     EXPECT_TRUE(host().messages.empty());
-    EXPECT_TRUE(host().HasLog(LOG_INFO, wxT("Work: Url: ") + ServiceRestEndpoint() + wxT("?api_key=")));
+    EXPECT_TRUE(
+        host().HasLog(LOG_INFO, wxT("Work: Url: ") + Services().address.RestEndpoint() + wxT("?api_key=")));
     EXPECT_TRUE(host().HasLog(LOG_INFO, wxT("Work: Result: (0) 200 OK.")));
 }
 
@@ -78,7 +79,7 @@ TEST_F(MethodCallTest, UnavailablePageIsReportedOnceWithStatusSeven) {
 }
 
 TEST_F(MethodCallTest, RefusedConnectionIsNoConnectionReportedOnce) {
-    wxSetEnv(RTM_SERVICE_URL_VARIABLE, wxString::Format(wxT("http://127.0.0.1:%d"), ClosedPort()));
+    UseAddress(wxString::Format(wxT("http://127.0.0.1:%d"), ClosedPort()));
     auto connection = Connection();
     const uint32_t status = Call(*connection);
     EXPECT_EQ(status, RTM_NO_CONNECTION);
@@ -89,7 +90,7 @@ TEST_F(MethodCallTest, RefusedConnectionIsNoConnectionReportedOnce) {
 }
 
 TEST_F(MethodCallTest, UnknownHostIsNoConnection) {
-    wxSetEnv(RTM_SERVICE_URL_VARIABLE, wxT("http://host.invalid"));
+    UseAddress(wxT("http://host.invalid"));
     auto connection = Connection();
     EXPECT_EQ(Call(*connection), RTM_NO_CONNECTION);
     ASSERT_EQ(host().messages.size(), 1u);
@@ -234,7 +235,8 @@ TEST_F(MethodCallTest, AbortCheckEndsTheTransferWithoutAReport) {
 
 TEST_F(MethodCallTest, ConnectionMayOutliveItsHandler) {
     auto handler = std::make_unique<CRTMHandler>(&Config(), wxT("Other"), RTM_PLUGIN_NAME);
-    auto connection = std::make_unique<CRTMConnection>(&handler->GetLogger(), &handler->Settings(), false);
+    auto connection =
+        std::make_unique<CRTMConnection>(&handler->GetLogger(), &handler->Settings(), false, Services());
     EXPECT_EQ(Call(*connection), RTM_OK);
     handler.reset();
     const size_t lines = host().logs.size();
@@ -324,7 +326,7 @@ class DroppingServer {
 
 TEST_F(MethodCallTest, ACallThatChangesTheServiceIsNeverSentAgainByTheTransport) {
     DroppingServer server;
-    wxSetEnv(RTM_SERVICE_URL_VARIABLE, wxString::Format(wxT("http://127.0.0.1:%d"), server.Port()));
+    UseAddress(wxString::Format(wxT("http://127.0.0.1:%d"), server.Port()));
     auto connection = Connection();
     RTMParams params = EchoParams();
     params[wxT("method")] = wxT("rtm.timelines.create");

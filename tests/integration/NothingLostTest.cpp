@@ -58,7 +58,7 @@ class NothingLostTest : public EmulatorTest {
     // queue is empty) or an hour has passed, calling `step` at each of its sleeps.
     void RunWorker(const std::function<void()>& step = {}, const std::function<bool()>& until = {}) {
         CRTMHandler& handler = Started();
-        TestWorker worker(&handler, handler.Settings().DeepCopy());
+        TestWorker worker(&handler, handler.Settings().DeepCopy(), Services());
         FakeClock clock;
         worker.SetClock(&clock);
         const int64_t end = clock.now + 3600 * 1000;

@@ -47,7 +47,7 @@ TEST_F(ProxyTest, WithoutFallBackTheProxyFailureIsReported) {
 
 TEST_F(ProxyTest, BothRoutesFailingIsReportedOnce) {
     UseProxy(RefusingProxy(), true);
-    wxSetEnv(RTM_SERVICE_URL_VARIABLE, wxString::Format(wxT("http://127.0.0.1:%d"), ClosedPort()));
+    UseAddress(wxString::Format(wxT("http://127.0.0.1:%d"), ClosedPort()));
     auto connection = Connection();
     EXPECT_EQ(connection->CallMethod(EchoParams(), reply), RTM_NO_CONNECTION);
     EXPECT_EQ(host().CountLogs(wxT("Work: Result: (7) 0")), 2u);

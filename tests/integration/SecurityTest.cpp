@@ -46,8 +46,7 @@ class TokenLogTest : public EmulatorTest {};
 
 TEST_F(TokenLogTest, TokenAppearsInNoLogLineAtTheHighestLevel) {
     host().logLevel = 31;
-    SetBrowserLauncher(
-        [this](const wxString& url) { return emulator->ApprovePage(std::string(url.utf8_str())); });
+    SetLauncher([this](const wxString& url) { return emulator->ApprovePage(std::string(url.utf8_str())); });
     ConfigTokenStore store(Handler().GetConfig(), Handler().GetSection());
     ASSERT_TRUE(Connection()->Authorise(store));  // getFrob, getToken (the reply carries the token)
     const wxString token = Stored(wxT("AuthToken"));

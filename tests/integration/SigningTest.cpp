@@ -78,7 +78,7 @@ TEST_F(SigningTest, TamperedSignatureIsRejectedByTheService) {
     options.sharedSecret = "another secret";
     rtmemu::Emulator strict(options);
     ASSERT_TRUE(strict.Start());
-    wxSetEnv(RTM_SERVICE_URL_VARIABLE, wxString::FromUTF8(strict.BaseUrl().c_str()));
+    UseAddress(wxString::FromUTF8(strict.BaseUrl().c_str()));
     auto connection = Connection();
     wxString reply;
     EXPECT_EQ(

@@ -131,14 +131,14 @@ TEST_F(WorkerLifecycleTest, TheWorkersCopyHasTheProxyPasswordDecoded) {
     host().network.proxyPassword = wxT("terces");
     Handler();
     RTMSettings settings = Handler().Settings().DeepCopy();
-    CRTMThread thread(&Handler(), std::move(settings));
+    CRTMThread thread(&Handler(), std::move(settings), Services());
     EXPECT_EQ(thread.Settings().network.proxyPassword, wxT("secret"));
     EXPECT_EQ(Handler().Settings().network.proxyPassword, wxT("terces"));
     EXPECT_EQ(host().decodeCalls, 1);
 }
 
 TEST_F(WorkerLifecycleTest, APassWithoutTokenShowsTheMissingTokenMessage) {
-    CRTMThread thread(&Handler(), Handler().Settings().DeepCopy());
+    CRTMThread thread(&Handler(), Handler().Settings().DeepCopy(), Services());
     EXPECT_EQ(thread.BeginPass(nullptr), RTM_FAILED);
     ASSERT_EQ(host().messages.size(), 1u);
     EXPECT_EQ(host().messages[0].style, MSG_STYLE_ERROR);

@@ -5,9 +5,7 @@
 #include "emulator/Emulator.h"
 #include "plugin/PluginExports.h"
 #include "plugin/RTMHandler.h"
-#include "rtm/BrowserLauncher.h"
-#include "rtm/CallSpacing.h"
-#include "rtm/ServiceAddress.h"
+#include "rtm/ServiceContext.h"
 #include "sync/AtomicFile.h"
 #include "sync/WorkerClock.h"
 #include "tests/support/ConvertFixtures.h"
@@ -207,6 +205,8 @@ class SoakRun {
     std::unique_ptr<rtmemu::Emulator> m_Emulator;
     std::unique_ptr<wxConfigBase> m_Config;
     CCalendarHandler* m_Handler = nullptr;
+    CCallSpacing m_Spacing{false, 0};
+    ServiceContext m_Services;
     wxString m_DataDir, m_CookieDir;
     wxString m_OfflineFile;
     int m_RefusingSteps = 0, m_BlockedSaveSteps = 0;
@@ -218,7 +218,6 @@ class SoakRun {
 
 SoakRun::~SoakRun() {
     DropHandler();
-    SetBrowserLauncher(nullptr);
     if (m_Emulator)
         m_Emulator->Stop();
     FakeHost::Get().Reset();
@@ -240,7 +239,8 @@ void SoakRun::Open() {
     m_Emulator = std::make_unique<rtmemu::Emulator>();
     ASSERT_TRUE(m_Emulator->Start());
     Watch();
-    wxSetEnv(RTM_SERVICE_URL_VARIABLE, wxString::FromUTF8(m_Emulator->BaseUrl().c_str()));
+    m_Services.address = ServiceAddress(wxString::FromUTF8(m_Emulator->BaseUrl().c_str()));
+    m_Services.spacing = &m_Spacing;
     rtmemu::TaskStore& store = m_Emulator->State().Tasks();
     store.SetTimeZone("UTC");
     for (int i = 0; i < 4; ++i) {
@@ -253,8 +253,9 @@ void SoakRun::Open() {
         m_Model[key].want = FieldsOf(*store.FindSeries(m_Model[key].seriesId));
     }
     // A token the service refuses sends the user through the authorisation page again: allow.
-    SetBrowserLauncher(
-        [this](const wxString& page) { return m_Emulator->ApprovePage(std::string(page.utf8_str())); });
+    m_Services.launcher = [this](const wxString& page) {
+        return m_Emulator->ApprovePage(std::string(page.utf8_str()));
+    };
     rtmemu::AccountState& state = m_Emulator->State();
     const std::string frob = state.NewFrob(rtmemu::DEFAULT_API_KEY);
     state.ApproveFrob(frob, rtmemu::Perms::Delete);
@@ -267,6 +268,7 @@ void SoakRun::Open() {
 
 void SoakRun::NewHandler() {
     m_Handler = CreateCalendarHandler(m_Config.get(), L"Soak");
+    static_cast<CRTMHandler*>(m_Handler)->SetServiceContext(m_Services);
     m_Handler->Start(nullptr);
     m_Handler->Refresh();  // a host shows a calendar's fresh list when it opens it
 }
@@ -756,14 +758,12 @@ TEST(Soak, NothingLostNothingDuplicated) {
     tzset();
     FastClock clock;
     WorkerClock::SetDefault(&clock);
-    CCallSpacing::Get().SetInterval(0);
     const long seeds = EnvNumber("SOAK_SEEDS", 4), first = EnvNumber("SOAK_FIRST_SEED", 1);
     const int steps = static_cast<int>(EnvNumber("SOAK_STEPS", 60));
     Totals totals;
     for (long seed = first; seed < first + seeds; ++seed)
         SoakRun(static_cast<unsigned>(seed), totals).Run(steps);
     WorkerClock::SetDefault(nullptr);
-    CCallSpacing::Get().SetInterval(-1);
 
     std::ostringstream line;
     line << "soak: seeds " << first << ".." << first + seeds - 1 << ", steps " << totals.steps << ", faults";

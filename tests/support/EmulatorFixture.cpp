@@ -1,9 +1,5 @@
 #include "tests/support/EmulatorFixture.h"
 
-#include "rtm/BrowserLauncher.h"
-#include "rtm/CallSpacing.h"
-#include "rtm/ServiceAddress.h"
-
 #include <wx/memconf.h>
 #include <wx/utils.h>
 
@@ -17,10 +13,9 @@ void EmulatorTest::SetUp() {
     emulator = std::make_unique<rtmemu::Emulator>(Options());
     std::string error;
     ASSERT_TRUE(emulator->Start(&error)) << error;
-    wxSetEnv(RTM_SERVICE_URL_VARIABLE, wxString::FromUTF8(emulator->BaseUrl().c_str()));
     // The emulator is not the real service: the suite may go without the one-second spacing.
-    CCallSpacing::Get().Reset();
-    CCallSpacing::Get().SetInterval(0);
+    m_Address = ServiceAddress(wxString::FromUTF8(emulator->BaseUrl().c_str()));
+    m_Launcher = [](const wxString&) { return false; };
 }
 
 void EmulatorTest::TearDown() {
@@ -29,12 +24,6 @@ void EmulatorTest::TearDown() {
     if (emulator)
         emulator->Stop();
     emulator.reset();
-    wxUnsetEnv(RTM_SERVICE_URL_VARIABLE);
-    CCallSpacing::Get().SetInterval(-1);
-    CCallSpacing::Get().SetClock(nullptr);
-    CCallSpacing::Get().SetSleeper(nullptr);
-    CCallSpacing::Get().Reset();
-    SetBrowserLauncher(nullptr);
     FakeHostTest::TearDown();
 }
 
@@ -45,8 +34,10 @@ wxConfigBase& EmulatorTest::Config() {
 }
 
 CRTMHandler& EmulatorTest::Handler() {
-    if (!m_Handler)
+    if (!m_Handler) {
         m_Handler = std::make_unique<CRTMHandler>(&Config(), wxT("Work"), RTM_PLUGIN_NAME);
+        m_Handler->SetServiceContext(Services());
+    }
     return *m_Handler;
 }
 
@@ -55,7 +46,28 @@ void EmulatorTest::DropHandler() {
 }
 
 std::unique_ptr<CRTMConnection> EmulatorTest::Connection(bool bypassProxy) {
-    return std::make_unique<CRTMConnection>(&Handler().GetLogger(), &Handler().Settings(), bypassProxy);
+    return std::make_unique<CRTMConnection>(&Handler().GetLogger(), &Handler().Settings(), bypassProxy,
+                                            Services());
+}
+
+ServiceContext EmulatorTest::Services() {
+    ServiceContext services;
+    services.address = m_Address;
+    services.spacing = &m_Spacing;
+    services.launcher = m_Launcher;
+    return services;
+}
+
+void EmulatorTest::UseAddress(const wxString& base) {
+    m_Address = ServiceAddress(base);
+    if (m_Handler)
+        m_Handler->SetServiceContext(Services());
+}
+
+void EmulatorTest::SetLauncher(BrowserLauncher launcher) {
+    m_Launcher = std::move(launcher);
+    if (m_Handler)
+        m_Handler->SetServiceContext(Services());
 }
 
 void EmulatorTest::Store(const wxString& key, const wxString& value) {

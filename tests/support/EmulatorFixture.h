@@ -25,6 +25,13 @@ class EmulatorTest : public FakeHostTest {
     void DropHandler();
     wxConfigBase& Config();
     std::unique_ptr<CRTMConnection> Connection(bool bypassProxy = false);
+    // What the connections and the handler are given: the emulator's address, the fixture's own
+    // call spacing (none by default) and a browser launcher (none: a launch fails).
+    ServiceContext Services();
+    CCallSpacing& Spacing() { return m_Spacing; }
+    // Points the connections made from here on (and the handler) at another address.
+    void UseAddress(const wxString& base);
+    void SetLauncher(BrowserLauncher launcher);
 
     // Stored authorisation state in the handler's section.
     void Store(const wxString& key, const wxString& value);
@@ -38,6 +45,9 @@ class EmulatorTest : public FakeHostTest {
     std::unique_ptr<rtmemu::Emulator> emulator;
 
   private:
+    CCallSpacing m_Spacing{false, 0};
+    ServiceAddress m_Address;
+    BrowserLauncher m_Launcher;
     std::unique_ptr<wxConfigBase> m_Config;
     std::unique_ptr<CRTMHandler> m_Handler;
 };

@@ -39,7 +39,7 @@ TEST(ProxyCredentials, ColonOnlyWithAPassword) {
 class TransportTest : public FakeHostTest {};
 
 TEST_F(TransportTest, UnreachableAddressIsLoggedAndReturned) {
-    CRTMConnection connection(nullptr, nullptr, false);
+    CRTMConnection connection(nullptr, nullptr, false, ServiceContext());
     wxString reply = wxT("old");
     int32_t status = 0;
     const int result = connection.Perform(wxT("http://127.0.0.1:1/services/rest/"), reply, status);

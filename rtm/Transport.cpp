@@ -17,11 +17,13 @@ wxString MakeProxyCredentials(const wxString& user, const wxString& password) {
     return password.empty() ? user : user + wxT(":") + password;
 }
 
-CRTMConnection::CRTMConnection(const Logger* log, RTMSettings* settings, bool bypassProxy)
+CRTMConnection::CRTMConnection(const Logger* log, RTMSettings* settings, bool bypassProxy,
+                               const ServiceContext& services)
     : bypassProxy(bypassProxy),
       settings(settings),
       errorBuffer(BUFFER_CAPACITY),
       m_Log(log),
+      m_Services(services),
       curl(curl_easy_init()) {}
 
 CRTMConnection::~CRTMConnection() {
