@@ -81,140 +81,169 @@ const Logger* CTaskUpload::Log() const {
 
 uint32_t CTaskUpload::Run(const wxString& token, const icalcomponent* todo, COfflineCalendar* offline,
                           const UploadTarget& target) {
-    wxString timeline;
-    const uint32_t timelineResult = m_Connection.CreateTimeline(token, timeline);
+    m_Token = token;
+    m_Todo = todo;
+    const uint32_t timelineResult = m_Connection.CreateTimeline(token, m_Timeline);
     if (timelineResult != RTM_OK)
         return timelineResult;
 
-    const TaskFields wanted = MakeTaskFields(todo);
-    TaskIds ids;
-    bool isNew = false;
+    m_Wanted = MakeTaskFields(todo);
     if (target.known) {
-        ids = *target.known;
+        m_Ids = *target.known;
     } else {
-        isNew = !ParseTaskUid(todo, ids.list, ids.series, ids.task, Log());
-        if (!isNew && !m_Connection.listId.empty() && m_Connection.listId != ids.list)
-            isNew = true;  // moved to the configured list
+        m_IsNew = !ParseTaskUid(todo, m_Ids.list, m_Ids.series, m_Ids.task, Log());
+        if (!m_IsNew && !m_Connection.listId.empty() && m_Connection.listId != m_Ids.list)
+            m_IsNew = true;  // moved to the configured list
     }
+    m_LastMethod = m_IsNew ? wxT("rtm.tasks.add") : wxT("rtm.tasks.setName");
 
-    TaskFields current;
-    bool haveCurrent = false;
-    // The answer of the last call that went through, and whether it holds the task as it now is.
-    wxString lastReply;
-    wxString lastMethod = isNew ? wxT("rtm.tasks.add") : wxT("rtm.tasks.setName");
-    bool lastHoldsTask = true;
+    uint32_t result = m_IsNew ? Create(target) : Rename();
+    if (result == RTM_OK)
+        result = SendChangedFields();
+    if (result != RTM_OK)
+        return result;
+
+    uint32_t readBack = RTM_OK;
+    if (m_LastHoldsTask) {
+        readBack = ReadBack(m_LastMethod, m_LastReply, todo, offline, target);
+    } else if (ComponentUid(todo) != m_Ids.Uid()) {
+        // The host still knows the to-do by another UID: it must learn the task's own.
+        readBack = FetchAndReadBack(token, m_Ids, todo, offline, target);
+    }
+    if (readBack != RTM_OK)
+        return readBack;
+    return m_Refused ? RTM_FAILED : RTM_OK;
+}
+
+uint32_t CTaskUpload::Rename() {
+    RTMParams params = BaseParams(m_Token, wxT("rtm.tasks.setName"));
+    AddTaskPath(params, m_Ids, m_Timeline);
+    params[wxT("name")] = m_Wanted.name;
     wxString reply;
-    if (!isNew) {
-        RTMParams params = BaseParams(token, wxT("rtm.tasks.setName"));
-        AddTaskPath(params, ids, timeline);
-        params[wxT("name")] = wanted.name;
-        const uint32_t status = m_Connection.CallMethod(params, reply);
-        const wxXmlNode* first = m_Connection.ParseReply(status, wxT("rtm.tasks.setName"), reply);
-        if (!first)
-            return m_Connection.LastWorkResult();
-        ForEachSeries(first, Log(), [&](icalcomponent* c) {
-            current = MakeTaskFields(c);
-            haveCurrent = true;
-            icalcomponent_free(c);
-            return true;
-        });
-    } else {
-        RTMParams params = BaseParams(token, wxT("rtm.tasks.add"));
-        params[wxT("timeline")] = timeline;
-        if (!m_Connection.listId.empty())
-            params[wxT("list_id")] = m_Connection.listId;
-        params[wxT("name")] = wanted.name;
-        if (target.beforeAdd)
-            target.beforeAdd(wanted.name);
-        const uint32_t status = m_Connection.CallMethod(params, reply);
-        const wxXmlNode* first = m_Connection.ParseReply(status, wxT("rtm.tasks.add"), reply);
-        if (!first)
-            return m_Connection.LastWorkResult();
-        const bool parsed = ForEachSeries(first, Log(), [&](icalcomponent* c) {
-            TaskIds read;
-            const bool ok = ParseTaskUid(c, read.list, read.series, read.task, Log());
-            icalcomponent_free(c);
-            if (ok)
-                ids = read;
-            return ok;
-        });
-        if (!parsed || ids.series.empty()) {
-            // The task may exist now; the retry looks for it before it adds again.
-            m_Connection.ReportError(Translate(wxT("Unable to parse the ID from the task.")), 0, 200);
-            return RTM_RETRY_LATER;
-        }
-        if (target.afterAdd)
-            target.afterAdd(ids);
-    }
-    lastReply = reply;
+    const uint32_t status = m_Connection.CallMethod(params, reply);
+    const wxXmlNode* first = m_Connection.ParseReply(status, wxT("rtm.tasks.setName"), reply);
+    if (!first)
+        return m_Connection.LastWorkResult();
+    ForEachSeries(first, Log(), [&](icalcomponent* c) {
+        m_Current = MakeTaskFields(c);
+        m_HaveCurrent = true;
+        icalcomponent_free(c);
+        return true;
+    });
+    m_LastReply = reply;
+    return RTM_OK;
+}
 
-    // One field call: sent when its own condition holds and the service's value differs. A call
-    // the service refuses is reported and skipped; one that may be repeated ends the upload.
-    uint32_t failure = RTM_OK;
-    bool refused = false;
-    auto send = [&](const wxString& method, bool condition, bool differs, const RTMParams& own,
-                    bool withPath) {
-        if (failure != RTM_OK || !condition || (haveCurrent && !differs))
-            return;
-        RTMParams params = BaseParams(token, method);
-        if (withPath)
-            AddTaskPath(params, ids, timeline);
-        for (const auto& p : own)
-            params[p.first] = p.second;
-        params[wxT("timeline")] = timeline;
-        const uint32_t status = m_Connection.CallMethod(params, reply);
-        if (m_Connection.ParseReply(status, method, reply)) {
-            lastReply = reply;
-            lastMethod = method;
-            lastHoldsTask = reply.Contains(wxT("<taskseries"));  // a note's answer holds the note alone
-        } else if (m_Connection.LastWorkResult() == RTM_FAILED) {
-            refused = true;
-        } else {
-            failure = m_Connection.LastWorkResult();
-        }
+uint32_t CTaskUpload::Create(const UploadTarget& target) {
+    RTMParams params = BaseParams(m_Token, wxT("rtm.tasks.add"));
+    params[wxT("timeline")] = m_Timeline;
+    if (!m_Connection.listId.empty())
+        params[wxT("list_id")] = m_Connection.listId;
+    params[wxT("name")] = m_Wanted.name;
+    if (target.beforeAdd)
+        target.beforeAdd(m_Wanted.name);
+    wxString reply;
+    const uint32_t status = m_Connection.CallMethod(params, reply);
+    const wxXmlNode* first = m_Connection.ParseReply(status, wxT("rtm.tasks.add"), reply);
+    if (!first)
+        return m_Connection.LastWorkResult();
+    const bool parsed = ForEachSeries(first, Log(), [&](icalcomponent* c) {
+        TaskIds read;
+        const bool ok = ParseTaskUid(c, read.list, read.series, read.task, Log());
+        icalcomponent_free(c);
+        if (ok)
+            m_Ids = read;
+        return ok;
+    });
+    if (!parsed || m_Ids.series.empty()) {
+        // The task may exist now; the retry looks for it before it adds again.
+        m_Connection.ReportError(Translate(wxT("Unable to parse the ID from the task.")), 0, 200);
+        return RTM_RETRY_LATER;
+    }
+    if (target.afterAdd)
+        target.afterAdd(m_Ids);
+    m_LastReply = reply;
+    return RTM_OK;
+}
+
+uint32_t CTaskUpload::SendField(const wxString& method, bool condition, bool differs, const RTMParams& own,
+                                bool withPath) {
+    if (!condition || (m_HaveCurrent && !differs))
+        return RTM_OK;
+    RTMParams params = BaseParams(m_Token, method);
+    if (withPath)
+        AddTaskPath(params, m_Ids, m_Timeline);
+    for (const auto& p : own)
+        params[p.first] = p.second;
+    params[wxT("timeline")] = m_Timeline;
+    wxString reply;
+    const uint32_t status = m_Connection.CallMethod(params, reply);
+    if (m_Connection.ParseReply(status, method, reply)) {
+        m_LastReply = reply;
+        m_LastMethod = method;
+        m_LastHoldsTask = reply.Contains(wxT("<taskseries"));  // a note's answer holds the note alone
+        return RTM_OK;
+    }
+    // A call the service refuses is reported and skipped; one that may be repeated ends the upload.
+    if (m_Connection.LastWorkResult() == RTM_FAILED) {
+        m_Refused = true;
+        return RTM_OK;
+    }
+    return m_Connection.LastWorkResult();
+}
+
+uint32_t CTaskUpload::SendChangedFields() {
+    const TaskFields& wanted = m_Wanted;
+    const TaskFields& current = m_Current;
+    const struct Field {
+        const wchar_t* method;
+        bool condition;
+        bool differs;
+        RTMParams own;
+    } fields[] = {
+        {L"rtm.tasks.setDueDate",
+         !wanted.due.empty(),
+         wanted.due != current.due,
+         {{wxT("due"), wanted.due}, {wxT("has_due_time"), wanted.has_due_time}}},
+        {L"rtm.tasks.setPriority",
+         true,
+         wanted.priority != current.priority,
+         {{wxT("priority"), wanted.priority}}},
+        {L"rtm.tasks.setRecurrence",
+         !RepeatAwaitsDue(m_Todo),
+         wanted.repeat != current.repeat,
+         {{wxT("repeat"), wanted.repeat}}},
+        {L"rtm.tasks.setTags", true, wanted.tags != current.tags, {{wxT("tags"), wanted.tags}}},
+        {L"rtm.tasks.setURL", true, wanted.url != current.url, {{wxT("url"), wanted.url}}},
     };
-    send(wxT("rtm.tasks.setDueDate"), !wanted.due.empty(), wanted.due != current.due,
-         {{wxT("due"), wanted.due}, {wxT("has_due_time"), wanted.has_due_time}}, true);
-    send(wxT("rtm.tasks.setPriority"), true, wanted.priority != current.priority,
-         {{wxT("priority"), wanted.priority}}, true);
-    send(wxT("rtm.tasks.setRecurrence"), !RepeatAwaitsDue(todo), wanted.repeat != current.repeat,
-         {{wxT("repeat"), wanted.repeat}}, true);
-    send(wxT("rtm.tasks.setTags"), true, wanted.tags != current.tags, {{wxT("tags"), wanted.tags}}, true);
-    send(wxT("rtm.tasks.setURL"), true, wanted.url != current.url, {{wxT("url"), wanted.url}}, true);
+    for (const Field& field : fields) {
+        const uint32_t result = SendField(field.method, field.condition, field.differs, field.own, true);
+        if (result != RTM_OK)
+            return result;
+    }
     const struct {
         const wxString& text;
         wxString noteId;
         const wxString& currentText;
         const wchar_t* title;
     } notes[] = {
-        {wanted.data_note, NoteIdToUse(isNew, haveCurrent, wanted.data_note_id, current.data_note_id),
+        {wanted.data_note, NoteIdToUse(m_IsNew, m_HaveCurrent, wanted.data_note_id, current.data_note_id),
          current.data_note, L"C2:data"},
         {wanted.description,
-         NoteIdToUse(isNew, haveCurrent, wanted.description_note_id, current.description_note_id),
+         NoteIdToUse(m_IsNew, m_HaveCurrent, wanted.description_note_id, current.description_note_id),
          current.description, L"C2:description"}};
     for (const auto& note : notes) {
         const bool add = note.noteId.empty();
         RTMParams own = {{wxT("note_title"), note.title}, {wxT("note_text"), note.text}};
         if (!add)
             own[wxT("note_id")] = note.noteId;
-        send(add ? wxT("rtm.tasks.notes.add") : wxT("rtm.tasks.notes.edit"), !note.text.empty(),
-             note.text != note.currentText, own, add);
+        const uint32_t result = SendField(add ? wxT("rtm.tasks.notes.add") : wxT("rtm.tasks.notes.edit"),
+                                          !note.text.empty(), note.text != note.currentText, own, add);
+        if (result != RTM_OK)
+            return result;
     }
-    send(wanted.completed ? wxT("rtm.tasks.complete") : wxT("rtm.tasks.uncomplete"), true,
-         wanted.completed != current.completed, {}, true);
-    if (failure != RTM_OK)
-        return failure;
-
-    uint32_t readBack = RTM_OK;
-    if (lastHoldsTask) {
-        readBack = ReadBack(lastMethod, lastReply, todo, offline, target);
-    } else if (ComponentUid(todo) != ids.Uid()) {
-        // The host still knows the to-do by another UID: it must learn the task's own.
-        readBack = FetchAndReadBack(token, ids, todo, offline, target);
-    }
-    if (readBack != RTM_OK)
-        return readBack;
-    return refused ? RTM_FAILED : RTM_OK;
+    return SendField(wanted.completed ? wxT("rtm.tasks.complete") : wxT("rtm.tasks.uncomplete"), true,
+                     wanted.completed != current.completed, {}, true);
 }
 
 uint32_t CTaskUpload::ReadBack(const wxString& method, const wxString& reply, const icalcomponent* todo,

@@ -2,7 +2,9 @@
 // then read back into the host and the offline copy.
 #pragma once
 
+#include "convert/TaskFields.h"
 #include "convert/TaskUid.h"
+#include "rtm/RTMConnection.h"
 
 #include <libical/ical.h>
 #include <wx/string.h>
@@ -11,7 +13,6 @@
 #include <functional>
 
 class COfflineCalendar;
-class CRTMConnection;
 class Logger;
 class WorkerHandler;
 
@@ -30,6 +31,7 @@ struct UploadTarget {
     std::function<icalcomponent*(const wxString& uid)> newerCopy;
 };
 
+// One upload, made for one to-do: create or rename, the changed fields, then the read-back.
 class CTaskUpload {
   public:
     CTaskUpload(CRTMConnection& connection, WorkerHandler& handler)
@@ -40,6 +42,14 @@ class CTaskUpload {
 
   private:
     const Logger* Log() const;
+    // rtm.tasks.setName on the task the to-do names; the answer tells the service's current fields.
+    uint32_t Rename();
+    // rtm.tasks.add, recorded with the target before it goes out and as soon as it is answered.
+    uint32_t Create(const UploadTarget& target);
+    // Every field call whose value differs from the service's (all of them for a new task).
+    uint32_t SendChangedFields();
+    uint32_t SendField(const wxString& method, bool condition, bool differs, const RTMParams& own,
+                       bool withPath);
     // Gives the series of an upload's last reply to the host and the offline store.
     uint32_t ReadBack(const wxString& method, const wxString& reply, const icalcomponent* todo,
                       COfflineCalendar* offline, const UploadTarget& target);
@@ -54,4 +64,18 @@ class CTaskUpload {
 
     CRTMConnection& m_Connection;
     WorkerHandler& m_Handler;
+
+    wxString m_Token;
+    wxString m_Timeline;
+    const icalcomponent* m_Todo = nullptr;
+    TaskFields m_Wanted;
+    TaskIds m_Ids;
+    bool m_IsNew = false;
+    TaskFields m_Current;  // the service's, when its answer told them
+    bool m_HaveCurrent = false;
+    // The answer of the last call that went through, and whether it holds the task as it now is.
+    wxString m_LastReply;
+    wxString m_LastMethod;
+    bool m_LastHoldsTask = true;
+    bool m_Refused = false;  // a field call the service refused for good
 };
