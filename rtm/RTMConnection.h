@@ -115,5 +115,8 @@ class CRTMConnection {
     wxString m_LastErrorCode;
 };
 
+// The parameters every call made on the user's behalf carries: the API key, the token, the method.
+RTMParams UserCallParams(const wxString& token, const wxString& method);
+
 // The proxy credentials handed to libcurl: the user name, and ":" and the password when there is one.
 wxString MakeProxyCredentials(const wxString& user, const wxString& password);

@@ -16,11 +16,16 @@ wxString Attribute(const wxXmlNode* node, const wchar_t* name) {
 }
 }  // namespace
 
-uint32_t CRTMConnection::FindListId(const wxString& token, const wxString& listName, wxString& listIdOut) {
+RTMParams UserCallParams(const wxString& token, const wxString& method) {
     RTMParams params;
     params[wxT("api_key")] = RTM_API_KEY;
     params[wxT("auth_token")] = token;
-    params[wxT("method")] = wxT("rtm.lists.getList");
+    params[wxT("method")] = method;
+    return params;
+}
+
+uint32_t CRTMConnection::FindListId(const wxString& token, const wxString& listName, wxString& listIdOut) {
+    RTMParams params = UserCallParams(token, wxT("rtm.lists.getList"));
     wxString reply;
     const uint32_t status = CallMethod(params, reply);
 
@@ -57,10 +62,7 @@ uint32_t CRTMConnection::FindListId(const wxString& token, const wxString& listN
 }
 
 uint32_t CRTMConnection::CreateTimeline(const wxString& token, wxString& timeline) {
-    RTMParams params;
-    params[wxT("api_key")] = RTM_API_KEY;
-    params[wxT("auth_token")] = token;
-    params[wxT("method")] = wxT("rtm.timelines.create");
+    RTMParams params = UserCallParams(token, wxT("rtm.timelines.create"));
     wxString reply;
     const uint32_t status = CallMethod(params, reply);
     if (!ParseReply(status, wxT("rtm.timelines.create"), reply))
@@ -75,10 +77,7 @@ uint32_t CRTMConnection::CreateTimeline(const wxString& token, wxString& timelin
 }
 
 const wxXmlNode* CRTMConnection::GetRecentTasks(const wxString& token, const wxString& list, int64_t since) {
-    RTMParams params;
-    params[wxT("api_key")] = RTM_API_KEY;
-    params[wxT("auth_token")] = token;
-    params[wxT("method")] = wxT("rtm.tasks.getList");
+    RTMParams params = UserCallParams(token, wxT("rtm.tasks.getList"));
     if (!list.empty())
         params[wxT("list_id")] = list;
     params[wxT("last_sync")] = FormatServiceTime(

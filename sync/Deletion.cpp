@@ -19,14 +19,11 @@ uint32_t DeleteTask(CRTMConnection& connection, const Logger* log, const wxStrin
         return RTM_OK;  // never reached the service: nothing to delete there
     }
 
-    RTMParams params;
-    params[wxT("api_key")] = RTM_API_KEY;
-    params[wxT("auth_token")] = token;
+    RTMParams params = UserCallParams(token, wxT("rtm.tasks.delete"));
     params[wxT("timeline")] = timeline;
     params[wxT("list_id")] = ids.list;
     params[wxT("taskseries_id")] = ids.series;
     params[wxT("task_id")] = ids.task;
-    params[wxT("method")] = wxT("rtm.tasks.delete");
     wxString reply;
     const uint32_t status = connection.CallMethod(params, reply);
     if (!connection.ParseReply(status, wxT("rtm.tasks.delete"), reply))

@@ -48,14 +48,6 @@ bool ForEachSeries(const wxXmlNode* first, const Logger* log,
     return true;
 }
 
-RTMParams BaseParams(const wxString& token, const wxString& method) {
-    RTMParams params;
-    params[wxT("api_key")] = RTM_API_KEY;
-    params[wxT("auth_token")] = token;
-    params[wxT("method")] = method;
-    return params;
-}
-
 void AddTaskPath(RTMParams& params, const TaskIds& ids, const wxString& timeline) {
     params[wxT("list_id")] = ids.list;
     params[wxT("taskseries_id")] = ids.series;
@@ -116,7 +108,7 @@ uint32_t CTaskUpload::Run(const wxString& token, const icalcomponent* todo, COff
 }
 
 uint32_t CTaskUpload::Rename() {
-    RTMParams params = BaseParams(m_Token, wxT("rtm.tasks.setName"));
+    RTMParams params = UserCallParams(m_Token, wxT("rtm.tasks.setName"));
     AddTaskPath(params, m_Ids, m_Timeline);
     params[wxT("name")] = m_Wanted.name;
     wxString reply;
@@ -135,7 +127,7 @@ uint32_t CTaskUpload::Rename() {
 }
 
 uint32_t CTaskUpload::Create(const UploadTarget& target) {
-    RTMParams params = BaseParams(m_Token, wxT("rtm.tasks.add"));
+    RTMParams params = UserCallParams(m_Token, wxT("rtm.tasks.add"));
     params[wxT("timeline")] = m_Timeline;
     if (!m_Connection.listId.empty())
         params[wxT("list_id")] = m_Connection.listId;
@@ -170,7 +162,7 @@ uint32_t CTaskUpload::SendField(const wxString& method, bool condition, bool dif
                                 bool withPath) {
     if (!condition || (m_HaveCurrent && !differs))
         return RTM_OK;
-    RTMParams params = BaseParams(m_Token, method);
+    RTMParams params = UserCallParams(m_Token, method);
     if (withPath)
         AddTaskPath(params, m_Ids, m_Timeline);
     for (const auto& p : own)
