@@ -61,7 +61,7 @@ bool PercentDecode(const std::string& text, std::string& decoded) {
 }
 
 std::string VdirFileName(const std::string& uid) {
-    std::string name = PercentEncode(uid);
+    std::string name = uid.empty() ? std::string("~") : PercentEncode(uid);
     if (name.size() > MAX_NAME) {
         size_t cut = KEPT_PREFIX;
         // Never in the middle of a "%XX".
