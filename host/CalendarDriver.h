@@ -37,6 +37,8 @@ class CalendarDriver {
     size_t MessagesShown() const;
 
     const wxString& Calendar() const { return m_Calendar; }
+    // The tray changes counted before the work the next Wait waits for.
+    unsigned long Mark() const { return m_Mark; }
 
   private:
     HostSession& m_Session;

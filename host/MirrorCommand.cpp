@@ -18,6 +18,7 @@ namespace {
 // only; a file is read when its stamp changed), well below what watching it would save.
 const long TICK_MILLIS = 1000;
 const long QUIET_MILLIS = 2500;
+const long long FIRST_PASS_MILLIS = 20000;  // as for `sync`
 
 struct MirrorOptions {
     wxString calendar;
@@ -108,22 +109,32 @@ bool StopSignalled(const sigset_t& stops, long millis) {
     return ::sigtimedwait(&stops, &info, &timeout) > 0;
 }
 
+// The first full read has ended once the worker runs: only from then on are the folder's changes
+// handed over, since until then nothing but the folder itself would keep them.
 int RunOnce(CalendarDriver& driver, VdirMirror& mirror) {
-    driver.Start();
-    driver.Refresh();
-    const HostContext::WaitResult result = driver.Wait();
-    const size_t messages = driver.MessagesShown();
-    driver.Destroy();
-    HostContext::Get().EndFullRead(driver.Calendar(),
-                                   result == HostContext::WaitResult::Idle && messages == 0);
-    mirror.ApplyHostChanges(false);
-    mirror.ConfirmHandovers(true);
-    SaveAll(mirror);
-    if (result == HostContext::WaitResult::Idle || result == HostContext::WaitResult::Unreachable) {
+    const size_t messagesBefore = driver.MessagesShown();  // the authorisation's are no failure
+    HostContext::WaitResult result = driver.Wait();
+    const bool ran =
+        result == HostContext::WaitResult::Idle || result == HostContext::WaitResult::Unreachable;
+    HostContext::Get().EndFullRead(driver.Calendar(), result == HostContext::WaitResult::Idle &&
+                                                          driver.MessagesShown() == messagesBefore);
+    if (ran) {
+        mirror.ApplyHostChanges(false);
         ReportRead(driver.Calendar(), result == HostContext::WaitResult::Idle
                                           ? HostContext::PassState::Idle
                                           : HostContext::PassState::Unreachable);
     }
+    if (ran && mirror.TakeFolderChanges()) {
+        const HostContext::WaitResult sent = driver.Wait();  // the pass that sends them
+        if (result == HostContext::WaitResult::Idle)
+            result = sent;
+    }
+    const size_t messages = driver.MessagesShown() - messagesBefore;
+    driver.Destroy();
+    mirror.ApplyHostChanges(false);
+    if (ran)
+        mirror.ConfirmHandovers(true);  // the handler's journal holds what was not sent
+    SaveAll(mirror);
     if (result == HostContext::WaitResult::Unreachable)
         return CommandError(wxT("the service could not be reached"));
     if (result != HostContext::WaitResult::Idle)
@@ -137,52 +148,63 @@ int RunUntilStopped(CalendarDriver& driver, VdirMirror& mirror, const MirrorOpti
                     const sigset_t& stops) {
     const wxString& calendar = driver.Calendar();
     HostContext& host = HostContext::Get();
-    HostContext::PassWatch read = host.WatchPasses(host.TrayChanges());
-    size_t messagesBefore = host.MessageCount();
+    HostContext::PassWatch read = host.WatchPasses(driver.Mark());
+    size_t messagesBefore = driver.MessagesShown();
     bool reading = true;
-    driver.Start();
-    driver.Refresh();
+    bool running = false;  // the first full read has ended
+    int status = 0;
     std::printf("Mirroring %s in %s; stop with Ctrl-C.\n", static_cast<const char*>(calendar.utf8_str()),
                 static_cast<const char*>(options.dir.utf8_str()));
     std::fflush(stdout);
+    const long long startedAt = wxGetLocalTimeMillis().GetValue();
     const long long refreshMillis = static_cast<long long>(options.refreshSeconds * 1000);
-    long long nextRefresh = wxGetLocalTimeMillis().GetValue() + refreshMillis;
+    long long nextRefresh = startedAt + refreshMillis;
     while (!StopSignalled(stops, TICK_MILLIS)) {
+        const long long now = wxGetLocalTimeMillis().GetValue();
         if (reading) {
             const HostContext::PassState state = host.CheckPasses(calendar, read, QUIET_MILLIS);
             if (state != HostContext::PassState::Busy) {
                 reading = false;
-                host.EndFullRead(
-                    calendar, state == HostContext::PassState::Idle && host.MessageCount() == messagesBefore);
+                running = true;
+                host.EndFullRead(calendar, state == HostContext::PassState::Idle &&
+                                               driver.MessagesShown() == messagesBefore);
                 mirror.ApplyHostChanges(false);
                 ReportRead(calendar, state);
             }
+        }
+        if (!running) {
+            if (read.lastChange == 0 && now - startedAt >= FIRST_PASS_MILLIS) {
+                status = CommandError(WaitResultText(HostContext::WaitResult::NoActivity));
+                break;
+            }
+            continue;
         }
         mirror.TakeFolderChanges();
         mirror.ApplyHostChanges(false);
         mirror.ConfirmHandovers(false);
         SaveAll(mirror);
-        const long long now = wxGetLocalTimeMillis().GetValue();
         if (refreshMillis > 0 && now >= nextRefresh && !reading) {
             nextRefresh = now + refreshMillis;
             host.BeginFullRead(calendar);
             read = host.WatchPasses(host.TrayChanges());
-            messagesBefore = host.MessageCount();
+            messagesBefore = driver.MessagesShown();
             reading = true;
             driver.Refresh();
         }
     }
     // What the folder holds now goes to the handler, whose journal keeps whatever it could not send.
-    mirror.TakeFolderChanges();
+    if (running)
+        mirror.TakeFolderChanges();
     driver.Destroy();
     if (reading)
         host.EndFullRead(calendar, false);
     mirror.ApplyHostChanges(false);
-    mirror.ConfirmHandovers(true);
+    if (running)
+        mirror.ConfirmHandovers(true);
     SaveAll(mirror);
     std::printf("Stopped.\n");
     std::fflush(stdout);
-    return 0;
+    return status;
 }
 
 int RunMirror(HostSession& session, const std::vector<wxString>& args) {
@@ -198,24 +220,27 @@ int RunMirror(HostSession& session, const std::vector<wxString>& args) {
     std::string dir;
     if (!CanonicalFolder(options.dir, dir, error))
         return CommandError(error);
-    // Blocked before any thread starts, so every thread inherits it and only the wait below takes
-    // them: a stop is then one orderly path, never a handler interrupting the worker.
+    // A mirror that keeps running blocks them before any thread starts, so every thread inherits
+    // the mask and only its wait takes them: a stop is one orderly path, never a handler
+    // interrupting the worker. (--once ends as `sync` does: Ctrl-C ends it at once, and the next
+    // run finds in the folder whatever was not handed over for good.)
     sigset_t stops;
     sigemptyset(&stops);
     sigaddset(&stops, SIGINT);
     sigaddset(&stops, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stops, nullptr);
+    if (!options.once)
+        pthread_sigmask(SIG_BLOCK, &stops, nullptr);
 
     CalendarDriver driver(session, options.calendar);
     VdirMirror mirror(driver, dir, StatePath(options.calendar, dir));
     if (!driver.Create(error) || !mirror.Open(error))
         return CommandError(error);
-    // The user's edits handed over from here on are kept by the full read, whatever it brings.
-    HostContext::Get().BeginFullRead(options.calendar);
-    // Changes made in the folder while no mirror ran, then what the host holds.
-    mirror.TakeFolderChanges();
+    // The folder first shows what the host holds (a file changed meanwhile stays as it is).
     mirror.ApplyHostChanges(true);
     SaveAll(mirror);
+    HostContext::Get().BeginFullRead(options.calendar);
+    driver.Start();
+    driver.Refresh();
     return options.once ? RunOnce(driver, mirror) : RunUntilStopped(driver, mirror, options, stops);
 }
 }  // namespace

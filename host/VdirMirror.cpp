@@ -94,14 +94,14 @@ void VdirMirror::Report(const char* direction, const char* what, const icalcompo
     std::fflush(stdout);
 }
 
-void VdirMirror::TakeFolderChanges() {
+bool VdirMirror::TakeFolderChanges() {
     std::map<std::string, FileStamp> listing;
     std::string error;
     if (!ListVdir(m_Dir, listing, error)) {
         HostContext::Get().Log(LOG_ERROR, wxString::Format(wxT("Mirror: cannot read the folder \"%s\": %s"),
                                                            wxString::FromUTF8(m_Dir.c_str()),
                                                            wxString::FromUTF8(error.c_str())));
-        return;
+        return false;
     }
     const unsigned long mark = HostContext::Get().TrayChanges();
     m_Handed = false;
@@ -120,6 +120,7 @@ void VdirMirror::TakeFolderChanges() {
         m_HandoverWatch = HostContext::Get().WatchPasses(mark);
         m_ConfirmAt = 0;
     }
+    return m_Handed;
 }
 
 void VdirMirror::TakeFile(const std::string& name, const FileStamp& stamp) {

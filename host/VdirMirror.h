@@ -20,8 +20,8 @@ class VdirMirror {
 
     // Reads what the last run knew of the folder (which must exist).
     bool Open(wxString& error);
-    // Hands the plug-in what changed in the folder since the last look.
-    void TakeFolderChanges();
+    // Hands the plug-in what changed in the folder since the last look; true when there was any.
+    bool TakeFolderChanges();
     // Writes and removes files for the host's to-dos changed since the last call (all when `all`).
     void ApplyHostChanges(bool all);
     // A handed-over change joins the saved state only once the worker has had it (done, or in its
