@@ -97,12 +97,18 @@ void VdirMirror::Report(const char* direction, const char* what, const icalcompo
 bool VdirMirror::TakeFolderChanges() {
     std::map<std::string, FileStamp> listing;
     std::string error;
+    // A folder that cannot be read is no folder emptied by the user: nothing is taken from it.
     if (!ListVdir(m_Dir, listing, error)) {
-        HostContext::Get().Log(LOG_ERROR, wxString::Format(wxT("Mirror: cannot read the folder \"%s\": %s"),
-                                                           wxString::FromUTF8(m_Dir.c_str()),
-                                                           wxString::FromUTF8(error.c_str())));
+        if (!m_FolderFailed) {
+            HostContext::Get().Log(
+                LOG_ERROR,
+                wxString::Format(wxT("Mirror: cannot read the folder \"%s\": %s"),
+                                 wxString::FromUTF8(m_Dir.c_str()), wxString::FromUTF8(error.c_str())));
+        }
+        m_FolderFailed = true;
         return false;
     }
+    m_FolderFailed = false;
     const unsigned long mark = HostContext::Get().TrayChanges();
     m_Handed = false;
     for (const auto& file : listing) {
@@ -135,7 +141,7 @@ void VdirMirror::TakeFile(const std::string& name, const FileStamp& stamp) {
                                                              wxString::FromUTF8(PathOf(name).c_str()),
                                                              wxString::FromUTF8(reason.c_str())));
         record.invalid = true;
-        SetRecord(name, record, false);
+        SetRecord(name, record, m_Unconfirmed.count(name) != 0);  // a handover in doubt stays so
         return;
     }
     for (IcalPtr& zone : item.zones)
@@ -144,9 +150,11 @@ void VdirMirror::TakeFile(const std::string& name, const FileStamp& stamp) {
     const bool same = known != m_Files.end() && record.uid == item.uid && record.digest == digest;
     record.invalid = false;
     if (same) {  // touched, or written back as it was
-        SetRecord(name, record, false);
+        SetRecord(name, record, m_Unconfirmed.count(name) != 0);
         return;
     }
+    if (!record.uid.empty() && record.uid != item.uid)
+        m_Recheck.insert(record.uid);  // the host's to-do of the old UID gets a file of its own again
     record.uid = item.uid;
     record.digest = digest;
     record.hostDigest = digest;

@@ -59,4 +59,5 @@ class VdirMirror {
     std::set<std::string> m_Recheck;       // UIDs whose file may be written again
     std::set<std::string> m_FailedWrites;  // reported once until they succeed
     bool m_StateChanged = false;
+    bool m_FolderFailed = false;  // reported once until it can be read again
 };
