@@ -107,17 +107,37 @@ bool CalendarDriver::Write(const wxString& file, wxString& error) {
 }
 
 bool CalendarDriver::Delete(const wxString& uid, wxString& error) {
-    icalcomponent* todo = HostContext::Get().TakeComponent(m_Calendar, std::string(uid.utf8_str()));
-    if (!todo) {
+    if (!m_Handler) {
+        error = wxT("the handler did not take the deletion");
+        return false;
+    }
+    if (!DeleteTodo(std::string(uid.utf8_str()))) {
         error = wxString::Format(wxT("calendar \"%s\" has no to-do with UID \"%s\""), m_Calendar, uid);
         return false;
     }
+    return true;
+}
+
+bool CalendarDriver::WriteTodo(const icalcomponent* todo) {
+    icalcomponent* copy = icalcomponent_new_clone(const_cast<icalcomponent*>(todo));
+    HostContext::Get().ShowComponent(m_Calendar, icalcomponent_new_clone(copy));
+    ComponentArray array;
+    array.Add(copy);
+    const bool queued = m_Handler && m_Handler->WriteComponents(array);
+    icalcomponent_free(copy);
+    return queued;
+}
+
+bool CalendarDriver::DeleteTodo(const std::string& uid) {
+    if (!m_Handler)
+        return false;
+    icalcomponent* todo = HostContext::Get().TakeComponent(m_Calendar, uid);
+    if (!todo)
+        return false;
     ComponentArray array;
     array.Add(todo);
     const bool queued = m_Handler && m_Handler->DeleteComponents(array);
     icalcomponent_free(todo);
-    if (!queued)
-        error = wxT("the handler did not take the deletion");
     return queued;
 }
 

@@ -20,6 +20,10 @@ class CalendarDriver {
     bool Write(const wxString& file, wxString& error);
     // Hands the to-do with that UID to the handler as deleted by the user.
     bool Delete(const wxString& uid, wxString& error);
+    // One to-do edited by the user (a copy is shown at once), and one deleted: false when the
+    // handler did not take it, or the host has no to-do with that UID.
+    bool WriteTodo(const icalcomponent* todo);
+    bool DeleteTodo(const std::string& uid);
     // Waits until the work handed over since the last wait has been done and the worker is idle;
     // `firstPassMillis` (when not 0) is how long a pass may take to begin, e.g. the next poll.
     HostContext::WaitResult Wait(long firstPassMillis = 0);
@@ -33,6 +37,8 @@ class CalendarDriver {
     size_t MessagesShown() const;
 
     const wxString& Calendar() const { return m_Calendar; }
+    // The tray changes counted before the work the next Wait waits for.
+    unsigned long Mark() const { return m_Mark; }
 
   private:
     HostSession& m_Session;

@@ -31,6 +31,7 @@ void CalendarStore::Put(icalcomponent* component) {
         return;
     const char* uid = icalcomponent_get_uid(component);
     std::string key = uid ? uid : "";
+    m_Changes.insert(key);
     auto found = m_Components.find(key);
     if (found != m_Components.end()) {
         icalcomponent_free(found->second);
@@ -47,7 +48,14 @@ void CalendarStore::Remove(const std::string& uid) {
         return;
     icalcomponent_free(found->second);
     m_Components.erase(found);
+    m_Changes.insert(uid);
     m_Modified = true;
+}
+
+std::set<std::string> CalendarStore::TakeChanges() {
+    std::set<std::string> changes;
+    changes.swap(m_Changes);
+    return changes;
 }
 
 const icalcomponent* CalendarStore::Find(const std::string& uid) const {
@@ -97,6 +105,7 @@ bool CalendarStore::Load(wxString& error) {
     }
     icalcomponent_free(root);
     m_Modified = false;
+    m_Changes.clear();
     return true;
 }
 

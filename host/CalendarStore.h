@@ -5,6 +5,7 @@
 #include <wx/string.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ class CalendarStore {
     void Put(icalcomponent* component);
     void Remove(const std::string& uid);
     const icalcomponent* Find(const std::string& uid) const;
+    // The UIDs put or removed since the last call (a loaded file counts as no change).
+    std::set<std::string> TakeChanges();
     size_t Size() const { return m_Components.size(); }
     std::vector<const icalcomponent*> Components() const;
 
@@ -38,5 +41,6 @@ class CalendarStore {
   private:
     wxString m_Path;
     std::map<std::string, icalcomponent*> m_Components;
+    std::set<std::string> m_Changes;
     bool m_Modified = false;
 };

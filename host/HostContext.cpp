@@ -125,6 +125,11 @@ void HostContext::AddComponent(icalcomponent* component, CCalendarHandler* handl
 
 void HostContext::ShowComponent(const wxString& calendar, icalcomponent* component) {
     std::lock_guard<std::mutex> lock(m_Mutex);
+    // The user's version stays, whatever a full read running meanwhile brings.
+    auto session = m_SeenInFullRead.find(calendar);
+    const char* uid = component ? icalcomponent_get_uid(component) : nullptr;
+    if (session != m_SeenInFullRead.end() && uid)
+        session->second.insert(uid);
     Store(calendar).Put(component);
 }
 
@@ -137,6 +142,27 @@ icalcomponent* HostContext::TakeComponent(const wxString& calendar, const std::s
     icalcomponent* copy = icalcomponent_new_clone(const_cast<icalcomponent*>(found));
     store.Remove(uid);
     return copy;
+}
+
+std::set<std::string> HostContext::TakeStoreChanges(const wxString& calendar) {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return Store(calendar).TakeChanges();
+}
+
+icalcomponent* HostContext::TimeZoneComponent(const std::string& tzid) {
+    icaltimezone* zone = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        auto found = m_Zones.find(tzid);
+        if (found != m_Zones.end())
+            zone = found->second;
+    }
+    if (!zone)
+        zone = icaltimezone_get_builtin_timezone_from_tzid(tzid.c_str());
+    if (!zone)
+        zone = icaltimezone_get_builtin_timezone(tzid.c_str());
+    icalcomponent* component = zone ? icaltimezone_get_component(zone) : nullptr;
+    return component ? icalcomponent_new_clone(component) : nullptr;
 }
 
 size_t HostContext::MessageCount() {
@@ -166,39 +192,53 @@ void HostContext::EndFullRead(const wxString& calendar, bool succeeded) {
     m_SeenInFullRead.erase(session);
 }
 
+HostContext::PassWatch HostContext::WatchPasses(unsigned long since) {
+    PassWatch watch;
+    watch.since = since;
+    watch.handedOver = TrayChanges();
+    watch.lastChangeAt = wxGetLocalTimeMillis().GetValue();
+    return watch;
+}
+
+HostContext::PassState HostContext::CheckPasses(const wxString& calendar, PassWatch& watch,
+                                                long quietMillis) {
+    // Everything was handed over before the watch began: a pass that begins from there on runs the
+    // queue until it is empty, so its end is the end of the work. Only a pass already running may
+    // have missed work handed over late in it; then the tray must stay quiet long enough for the
+    // loop to take that work.
+    const long long now = wxGetLocalTimeMillis().GetValue();
+    bool passEnded = false;
+    bool passBegunSince = false;
+    int status = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        for (const auto& change : m_TrayHistory[calendar]) {
+            if (change.first <= watch.since)
+                continue;
+            if (change.first > watch.lastChange) {
+                watch.lastChange = change.first;
+                watch.lastChangeAt = now;
+            }
+            status = change.second;
+            passEnded = passEnded || change.second != 2;
+            passBegunSince = passBegunSince || (change.second == 2 && change.first > watch.handedOver);
+        }
+    }
+    if (passEnded && status != 2 && (passBegunSince || now - watch.lastChangeAt >= quietMillis))
+        return status == 1 ? PassState::Unreachable : PassState::Idle;
+    return PassState::Busy;
+}
+
 HostContext::WaitResult HostContext::WaitForIdle(const wxString& calendar, unsigned long since,
                                                  long quietMillis, long firstPassMillis, long timeoutMillis) {
     const long long started = wxGetLocalTimeMillis().GetValue();
-    // Everything was handed over before the wait: a pass that begins from here on runs the queue
-    // until it is empty, so its end is the end of the work. Only a pass already running may have
-    // missed work handed over late in it; then the tray must stay quiet long enough for the loop
-    // to take that work.
-    const unsigned long handedOver = TrayChanges();
-    unsigned long lastChange = 0;
-    long long lastChangeAt = started;
+    PassWatch watch = WatchPasses(since);
     while (true) {
+        const PassState state = CheckPasses(calendar, watch, quietMillis);
+        if (state != PassState::Busy)
+            return state == PassState::Unreachable ? WaitResult::Unreachable : WaitResult::Idle;
         const long long now = wxGetLocalTimeMillis().GetValue();
-        bool passEnded = false;
-        bool passBegunSince = false;
-        int status = 0;
-        {
-            std::lock_guard<std::mutex> lock(m_Mutex);
-            for (const auto& change : m_TrayHistory[calendar]) {
-                if (change.first <= since)
-                    continue;
-                if (change.first > lastChange) {
-                    lastChange = change.first;
-                    lastChangeAt = now;
-                }
-                status = change.second;
-                passEnded = passEnded || change.second != 2;
-                passBegunSince = passBegunSince || (change.second == 2 && change.first > handedOver);
-            }
-        }
-        if (passEnded && status != 2 && (passBegunSince || now - lastChangeAt >= quietMillis)) {
-            return status == 1 ? WaitResult::Unreachable : WaitResult::Idle;
-        }
-        if (lastChange == 0 && now - started >= firstPassMillis)
+        if (watch.lastChange == 0 && now - started >= firstPassMillis)
             return WaitResult::NoActivity;
         if (now - started >= timeoutMillis)
             return WaitResult::TimedOut;

@@ -58,9 +58,25 @@ class HostContext {
     WaitResult WaitForIdle(const wxString& calendar, unsigned long since, long quietMillis,
                            long firstPassMillis, long timeoutMillis);
 
+    // The same question asked without waiting: work handed over after `since` (a TrayChanges()
+    // value taken before it) is done once CheckPasses says Idle or Unreachable.
+    struct PassWatch {
+        unsigned long since = 0;
+        unsigned long handedOver = 0;  // TrayChanges() once the work was handed over
+        unsigned long lastChange = 0;  // 0 while the worker has shown nothing since
+        long long lastChangeAt = 0;
+    };
+    enum class PassState { Busy, Idle, Unreachable };
+    PassWatch WatchPasses(unsigned long since);
+    PassState CheckPasses(const wxString& calendar, PassWatch& watch, long quietMillis);
+
     // The user's own edits, shown at once (takes ownership), and a to-do taken out by the user.
     void ShowComponent(const wxString& calendar, icalcomponent* component);
     icalcomponent* TakeComponent(const wxString& calendar, const std::string& uid);
+    // The UIDs of the calendar's to-dos put or removed since the last call.
+    std::set<std::string> TakeStoreChanges(const wxString& calendar);
+    // A copy of the time zone with this TZID, as the plug-in handed it or built in; null if unknown.
+    icalcomponent* TimeZoneComponent(const std::string& tzid);
     size_t MessageCount();
 
     // A full read's session: components not handed over again by a successful full read are dropped.

@@ -101,6 +101,11 @@ bool InteractiveProcess::ReadUntil(const std::string& text, int timeoutMillis) {
     }
 }
 
+void InteractiveProcess::Signal(int signal) {
+    if (m_Pid > 0)
+        kill(m_Pid, signal);
+}
+
 const std::string& InteractiveProcess::Errors() {
     Pump(0);
     return m_ErrText;

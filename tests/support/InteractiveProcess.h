@@ -21,6 +21,8 @@ class InteractiveProcess {
     bool ReadUntil(const std::string& text, int timeoutMillis);
     // Closes standard input and waits for the exit status.
     int Finish();
+    // Sends a signal to the program (SIGKILL ends it as a crash would).
+    void Signal(int signal);
     // Everything printed so far on standard output and standard error.
     const std::string& Output() const { return m_Out; }
     const std::string& Errors();
