@@ -73,6 +73,8 @@ bool CPluginHandler::QueueComponents(const ComponentArray& components, uint32_t 
         if (m_MirrorToOffline)
             Enqueue(false, kind, icalcomponent_new_clone(component));
     }
+    // The host takes the change as ours once this returns: a crash a moment later must not lose it.
+    SaveJournalIfChanged();
     return true;
 }
 

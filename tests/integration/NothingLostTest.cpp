@@ -281,7 +281,12 @@ TEST_F(NothingLostTest, AChangeHandedOverSurvivesTheHostsEnd) {
     Write(Todo("host-1", "SUMMARY:Written before the quit\r\n"));
     Write(Todo("host-2", "SUMMARY:Completed while away\r\nSTATUS:COMPLETED\r\n"));
     Delete(Todo("21:31", "SUMMARY:Report\r\nX-CORVANE-RTM-TASK-ID:41\r\n"));
+    // Killed at once: only what was on disk when the hand-over returned counts.
+    const wxString journal = JournalPath(tempDir, RTM_PLUGIN_NAME, wxT("Work"));
+    wxString onDisk;
+    ASSERT_TRUE(wxFFile(journal).ReadAll(&onDisk));
     DropHandler();
+    wxFFile(journal, wxT("w")).Write(onDisk);
     EXPECT_EQ(Started().QueueCount(true), 3u);
     RunWorker();
     EXPECT_EQ(SeriesNamed("Written before the quit"), 1u);
