@@ -1,5 +1,6 @@
 #include "bench/ProcessStats.h"
 
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <fstream>
@@ -32,5 +33,7 @@ double PeakResidentMegabytes() {
 }
 
 void ResetPeakResident() {
+    // Memory freed earlier and still held by the allocator is not what the process holds.
+    malloc_trim(0);
     std::ofstream("/proc/self/clear_refs") << "5";
 }

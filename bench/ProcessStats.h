@@ -7,5 +7,6 @@ double ProcessCpuSeconds();
 // The resident set now (VmRSS) and its peak (VmHWM), in megabytes.
 double ResidentMegabytes();
 double PeakResidentMegabytes();
-// Sets the peak back to the resident set now, so that the next peak is that of what follows.
+// Gives freed memory back to the system and sets the peak back to the resident set now, so that
+// the next peak is that of what follows.
 void ResetPeakResident();
