@@ -1,7 +1,6 @@
 // The task download: the configured list found by name, and the tasks read from the service,
 // merged with the offline copy and handed to the host.
 #include "convert/ServiceTime.h"
-#include "convert/TaskSeries.h"
 #include "plugin/ConfigGroup.h"
 #include "plugin/HostApi.h"
 #include "plugin/RTMHandler.h"
@@ -9,8 +8,9 @@
 #include "rtm/ServiceAddress.h"
 #include "sync/ComponentMap.h"
 #include "sync/OfflineCalendar.h"
+#include "sync/TaskListReader.h"
 
-#include <wx/ffile.h>
+#include <wx/filename.h>
 
 #include <ctime>
 
@@ -27,69 +27,6 @@ bool IsKnownTime(const icaltimetype& time) {
     return !icaltime_is_null_time(time) && icaltime_is_valid_time(time);
 }
 
-struct DownloadedTasks {
-    ComponentMap online;
-    ComponentList deleted;
-    int32_t count = 0;
-};
-
-void AddSeries(const wxXmlNode* series, const wxString& listId, const CRTMHandler* handler,
-               DownloadedTasks& into) {
-    icalcomponent* todo = ConvertTaskSeries(series, listId, handler);
-    if (!todo)
-        return;
-    ++into.count;
-    const wxString uid = ComponentUid(todo);
-    if (uid.empty()) {
-        icalcomponent_free(todo);
-        return;
-    }
-    into.online.Store(uid, todo);
-}
-
-void AddDeleted(const wxXmlNode* deleted, const wxString& listId, const CRTMHandler* handler,
-                DownloadedTasks& into) {
-    for (const wxXmlNode* series = deleted->GetChildren(); series; series = series->GetNext()) {
-        if (!IsNamed(series, L"taskseries"))
-            continue;
-        if (icalcomponent* todo = ConvertTaskSeries(series, listId, handler))
-            into.deleted.emplace_back(todo);
-    }
-}
-
-// Reads the elements under "rsp"; false when there was none.
-bool ReadTaskLists(const wxXmlNode* first, const CRTMHandler* handler, DownloadedTasks& into) {
-    bool sawElement = false;
-    for (const wxXmlNode* node = first; node; node = node->GetNext()) {
-        if (node->GetType() != wxXML_ELEMENT_NODE)
-            continue;
-        sawElement = true;
-        if (!IsNamed(node, L"tasks"))
-            continue;
-        for (const wxXmlNode* list = node->GetChildren(); list; list = list->GetNext()) {
-            if (!IsNamed(list, L"list"))
-                continue;
-            const wxString listId = Attribute(list, L"id");
-            for (const wxXmlNode* child = list->GetChildren(); child; child = child->GetNext()) {
-                if (IsNamed(child, L"taskseries")) {
-                    AddSeries(child, listId, handler, into);
-                } else if (IsNamed(child, L"deleted")) {
-                    AddDeleted(child, listId, handler, into);
-                }
-            }
-        }
-    }
-    return sawElement;
-}
-
-void WriteDump(const RTMSettings& settings, const wxString& reply) {
-    const wxString path = wxFileName(settings.dataDir.GetPath(), wxT("RTMDump.xml")).GetFullPath();
-    wxFFile dump(path, wxT("wb"));
-    if (!dump.IsOpened())
-        return;
-    const wxScopedCharBuffer utf8 = reply.utf8_str();
-    dump.Write(utf8.data(), utf8.length());
-}
 }  // namespace
 
 uint32_t CRTMConnection::FindListId(const wxString& token, const wxString& listName, wxString& listIdOut) {
@@ -146,20 +83,18 @@ uint32_t CRTMConnection::DownloadTasks(const wxString& token, COfflineCalendar* 
     } else {
         params[wxT("filter")] = wxT("status:incomplete");
     }
-    wxString reply;
-    const uint32_t status = CallMethod(params, reply);
+    // Each series becomes a to-do as it arrives; the to-dos count only once the whole reply has
+    // come and answers the call: a reply cut short lacks tasks that a full download would remove.
+    CTaskListReader reader(handler);
     if (Corvane_GetLogLevel() & LOG_DEBUG)
-        WriteDump(*settings, reply);
-
+        reader.DumpTo(wxFileName(settings->dataDir.GetPath(), wxT("RTMDump.xml")).GetFullPath());
+    const uint32_t status = CallMethod(params, reader);
+    const bool answered = CheckEnvelope(status, wxT("rtm.tasks.getList"), reader.Envelope());
     DownloadedTasks tasks;
-    const wxXmlNode* first = ParseReply(status, wxT("rtm.tasks.getList"), reply);
-    const uint32_t result = first ? RTM_OK : LastWorkResult();
-    // Neither the reply text nor, once read, its tree is needed again: freed early, a large
-    // download does not hold them beside the to-dos, the merge and the save.
-    reply.clear();
-    reply.Shrink();
-    const bool sawElement = ReadTaskLists(first, handler, tasks);
-    replyDocument = wxXmlDocument();
+    if (answered)
+        tasks = std::move(reader.Tasks());
+    const bool sawElement = answered && reader.Envelope().hasElement;
+    const uint32_t result = answered ? RTM_OK : LastWorkResult();
 
     // A to-do whose change still waits for the service keeps the host's version until the change
     // is sent: the service's older one would undo the user's edit, or bring back a deletion.
@@ -189,7 +124,7 @@ uint32_t CRTMConnection::DownloadTasks(const wxString& token, COfflineCalendar* 
     }
     for (IcalComponentPtr& todo : tasks.deleted)
         Corvane_AddComponent(todo.release(), handler, 0x8004);
-    if (first && !incremental) {
+    if (sawElement && !incremental) {
         // A host's copy of a to-do whose upload made its task stands under the task's UID now; one
         // that a failure or a crossing edit left behind under the host's UID goes.
         for (const wxString& uid : handler->SettledHostUids()) {
