@@ -103,7 +103,7 @@ uint32_t CRTMConnection::DownloadTasks(const wxString& token, COfflineCalendar* 
         std::vector<icalcomponent*> deleted;
         for (const IcalComponentPtr& todo : tasks.deleted)
             deleted.push_back(todo.get());
-        offline->Merge(tasks.online, deleted, incremental, settings->lastSync, pending);
+        offline->MergeTaking(tasks.online, deleted, incremental, settings->lastSync, pending);
         QueueMergeUploads(*offline);
         offline->Save(true);
         for (const IcalComponentPtr& todo : offline->ToRemove()) {
@@ -117,10 +117,16 @@ uint32_t CRTMConnection::DownloadTasks(const wxString& token, COfflineCalendar* 
         handler->LogFormat(LOG_DEBUG, wxT("Online and offline synced on %i"), settings->lastSync);
     }
 
-    for (IcalComponentPtr& todo : tasks.online.TakeAll()) {
-        if (pending(ComponentUid(todo.get())))
+    for (const ComponentMap::Entry& entry : tasks.online) {
+        if (pending(entry.uid))
             continue;
-        Corvane_AddComponent(todo.release(), handler, 0);
+        icalcomponent* todo = tasks.online.Detach(entry.uid);
+        // A to-do the merge moved into the offline store reaches the host as a copy of it.
+        const icalcomponent* kept = todo || !offline ? nullptr : offline->Components().Find(entry.uid);
+        if (kept)
+            todo = icalcomponent_new_clone(const_cast<icalcomponent*>(kept));
+        if (todo)
+            Corvane_AddComponent(todo, handler, 0);
     }
     for (IcalComponentPtr& todo : tasks.deleted)
         Corvane_AddComponent(todo.release(), handler, 0x8004);
