@@ -70,6 +70,15 @@ wxString CRTMConnection::ExtractElement(const wxString& reply, const wxString& t
 }
 
 uint32_t CRTMConnection::CallMethod(const RTMParams& params, wxString& reply) {
+    CReplyText body;
+    const uint32_t status = CallMethod(params, body);
+    // A call that was never sent leaves the reply as it was.
+    if (body.Begun())
+        reply = body.Text();
+    return status;
+}
+
+uint32_t CRTMConnection::CallMethod(const RTMParams& params, CReplyBody& body) {
     m_LastOutcome = CallOutcome::NOT_SENT;
     m_LastHttpStatus = 0;
     m_LastErrorCode.clear();
@@ -107,14 +116,14 @@ uint32_t CRTMConnection::CallMethod(const RTMParams& params, wxString& reply) {
         // A call that changes the service never goes over a reused connection: libcurl would send
         // it again by itself when such a connection closes without an answer.
         m_FreshConnection = changesService;
-        const int result = Perform(url, reply, httpStatus);
+        const int result = Perform(url, body, httpStatus);
         if (spacing)
             spacing->MarkCallEnded();
         m_LastHttpStatus = httpStatus;
-        HostLog(LOG_DEBUG, RedactToken(reply.Left(LOGGED_REPLY_LENGTH)));
+        HostLog(LOG_DEBUG, RedactToken(body.Head(LOGGED_REPLY_LENGTH)));
 
         if (result == CURLE_OK && httpStatus / 100 == 2) {
-            if (reply.Contains(wxT("Remember The Milk - Temporarily Unavailable"))) {
+            if (body.HasUnavailablePage()) {
                 m_LastOutcome = CallOutcome::UNAVAILABLE;
                 ReportError(Translate(wxT("The service is temporarily unavailable.")), result, httpStatus);
                 return RTM_UNAVAILABLE;
@@ -143,60 +152,75 @@ uint32_t CRTMConnection::CallMethod(const RTMParams& params, wxString& reply) {
         } else {
             m_LastOutcome = CallOutcome::HTTP_ERROR;
         }
-        const wxString message = reply.Contains(wxT("unavailable"))
-                                     ? Translate(wxT("The service is temporarily unavailable."))
-                                     : wxString();
+        const wxString message =
+            body.SaysUnavailable() ? Translate(wxT("The service is temporarily unavailable.")) : wxString();
         ReportError(message, result, httpStatus);
         return status;
     }
 }
 
 wxXmlNode* CRTMConnection::ParseReply(uint32_t status, const wxString& method, const wxString& reply) {
+    ReplyEnvelope envelope;
+    wxXmlNode* root = nullptr;
+    // Only a reply that passed the call's checks is worth loading.
+    if (status == RTM_OK && m_LastOutcome == CallOutcome::DONE && !reply.empty()) {
+        wxStringInputStream stream(reply);
+        wxLogNull quiet;  // a body that is not XML is an expected outcome here, not a log entry
+        // Whitespace kept: a note's text is the user's, leading blank lines included.
+        if (replyDocument.Load(stream, wxT("UTF-8"), wxXMLDOC_KEEP_WHITESPACE_NODES))
+            root = replyDocument.GetRoot();
+    }
+    if (root) {
+        envelope.readable = true;
+        envelope.root = root->GetName();
+        envelope.stat = root->GetAttribute(wxT("stat"), wxString());
+        for (wxXmlNode* child = root->GetChildren(); child; child = child->GetNext()) {
+            envelope.hasElement = envelope.hasElement || child->GetType() == wxXML_ELEMENT_NODE;
+            if (!envelope.hasError && child->GetName().IsSameAs(wxT("err"), false)) {
+                envelope.hasError = true;
+                envelope.errorCode = child->GetAttribute(wxT("code"), wxString());
+                envelope.errorMessage = child->GetAttribute(wxT("msg"), wxString());
+            }
+        }
+    }
+    if (!CheckEnvelope(status, method, envelope))
+        return nullptr;
+    wxXmlNode* payload = root->GetChildren();
+    while (payload && payload->GetType() != wxXML_ELEMENT_NODE)
+        payload = payload->GetNext();
+    return payload;
+}
+
+bool CRTMConnection::CheckEnvelope(uint32_t status, const wxString& method, const ReplyEnvelope& envelope) {
     // A call that failed has been reported by CallMethod already (a cancelled one needs no report).
     if (status == RTM_NO_CONNECTION || m_LastOutcome != CallOutcome::DONE)
-        return nullptr;
+        return false;
     if (status != RTM_OK) {
         ReportError(wxString::Format(Translate(wxT("Call to method \"%s\" failed.")), method),
                     static_cast<int32_t>(status), 200);
-        return nullptr;
+        return false;
     }
     // Until the envelope proves readable, the call counts as unanswered.
     m_LastOutcome = CallOutcome::UNREADABLE;
-    if (reply.empty())
-        return nullptr;  // nothing to load; spares wxXml its own error log
-    wxStringInputStream stream(reply);
-    {
-        wxLogNull quiet;  // a body that is not XML is an expected outcome here, not a log entry
-        // Whitespace kept: a note's text is the user's, leading blank lines included.
-        if (!replyDocument.Load(stream, wxT("UTF-8"), wxXMLDOC_KEEP_WHITESPACE_NODES))
-            return nullptr;
-    }
-    wxXmlNode* root = replyDocument.GetRoot();
-    if (!root)
-        return nullptr;
-    if (root->GetName() != wxT("rsp")) {
+    if (!envelope.readable)
+        return false;
+    if (envelope.root != wxT("rsp")) {
         ReportError(wxString::Format(Translate(wxT("Unknown response for call \"%s\".")), method), 0, 200);
-        return nullptr;
+        return false;
     }
-    if (root->GetAttribute(wxT("stat"), wxString()) != wxT("fail")) {
+    if (envelope.stat != wxT("fail")) {
         m_LastOutcome = CallOutcome::DONE;
-        wxXmlNode* payload = root->GetChildren();
-        while (payload && payload->GetType() != wxXML_ELEMENT_NODE)
-            payload = payload->GetNext();
-        return payload;
+        return true;
     }
-    for (wxXmlNode* child = root->GetChildren(); child; child = child->GetNext()) {
-        if (child->GetName().IsSameAs(wxT("err"), false)) {
-            m_LastOutcome = CallOutcome::REFUSED;
-            m_LastErrorCode = child->GetAttribute(wxT("code"), wxString());
-            ReportError(wxString::Format(Translate(wxT("Call \"%s\" failed:\n%s")), method,
-                                         child->GetAttribute(wxT("msg"), wxString())),
-                        0, 200);
-            return nullptr;
-        }
+    if (envelope.hasError) {
+        m_LastOutcome = CallOutcome::REFUSED;
+        m_LastErrorCode = envelope.errorCode;
+        ReportError(
+            wxString::Format(Translate(wxT("Call \"%s\" failed:\n%s")), method, envelope.errorMessage), 0,
+            200);
     }
     // A failure envelope that says nothing is no proof that the call was refused for good.
-    return nullptr;
+    return false;
 }
 
 uint32_t CRTMConnection::LastWorkResult() const {

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "rtm/RTMSettings.h"
+#include "rtm/ReplyBody.h"
 #include "rtm/ResultCodes.h"
 #include "rtm/ServiceContext.h"
+#include "rtm/StreamedReply.h"
 
 #include <curl/curl.h>
 #include <libical/ical.h>
@@ -42,6 +44,8 @@ class CRTMConnection {
     // Transport.
     void ConfigureHandle(CURL* handle);
     int Perform(const wxString& url, wxString& reply, int32_t& httpStatus);
+    // The same, handing the body to `body` as it arrives.
+    int Perform(const wxString& url, CReplyBody& body, int32_t& httpStatus);
     static size_t CurlWriteCallback(char* data, size_t size, size_t count, void* buffer);
     static int CurlDebugCallback(CURL* handle, curl_infotype type, char* data, size_t size, void* context);
 
@@ -53,7 +57,12 @@ class CRTMConnection {
 
     // Method call.
     uint32_t CallMethod(const RTMParams& params, wxString& reply);
+    // The same, handing the reply to `body` as it arrives instead of keeping its text.
+    uint32_t CallMethod(const RTMParams& params, CReplyBody& body);
     wxXmlNode* ParseReply(uint32_t status, const wxString& method, const wxString& reply);
+    // ParseReply's checks for a reply read as a stream: true when its envelope answers the call
+    // (what was read from it may be used); otherwise reported as ParseReply reports it.
+    bool CheckEnvelope(uint32_t status, const wxString& method, const ReplyEnvelope& envelope);
     // What happened to the last call (refined by ParseReply), and what that means for the work.
     CallOutcome LastOutcome() const { return m_LastOutcome; }
     uint32_t LastWorkResult() const;
@@ -87,6 +96,7 @@ class CRTMConnection {
     wxString listId;
 
   private:
+    static size_t CurlBodyCallback(char* data, size_t size, size_t count, void* connection);
     static int CurlProgressCallback(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
     bool SuppressErrors() const;
     // The calendar-prefixed log, or the host's log when the connection has no log of its own.
@@ -113,6 +123,7 @@ class CRTMConnection {
     CallOutcome m_LastOutcome = CallOutcome::DONE;
     int32_t m_LastHttpStatus = 0;
     wxString m_LastErrorCode;
+    CReplyBody* m_Body = nullptr;  // of the transfer in progress
 };
 
 // The parameters every call made on the user's behalf carries: the API key, the token, the method.

@@ -109,20 +109,27 @@ void CRTMConnection::ConfigureHandle(CURL* handle) {
 }
 
 int CRTMConnection::Perform(const wxString& url, wxString& reply, int32_t& httpStatus) {
+    CReplyText body;
+    const int result = Perform(url, body, httpStatus);
+    reply = body.Text();
+    return result;
+}
+
+int CRTMConnection::Perform(const wxString& url, CReplyBody& body, int32_t& httpStatus) {
+    body.Begin();
     if (!curl) {
         LogLine(LOG_ERROR, wxT("The network library could not be initialised."));
-        reply.clear();
+        body.End();
         return CURLE_FAILED_INIT;
     }
-    wxMemoryBuffer body(BUFFER_CAPACITY);
     wxMemoryBuffer headers(BUFFER_CAPACITY);
     const wxCharBuffer utf8Url = url.utf8_str();
 
     ConfigureHandle(curl);
     curl_easy_setopt(curl, CURLOPT_URL, utf8Url.data());
     curl_easy_setopt(curl, CURLOPT_USERAGENT, USER_AGENT);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CRTMConnection::CurlWriteCallback);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CRTMConnection::CurlBodyCallback);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &CRTMConnection::CurlWriteCallback);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &headers);
     // The token travels in the query: only a verified server may see it, and a redirect may not
@@ -139,7 +146,10 @@ int CRTMConnection::Perform(const wxString& url, wxString& reply, int32_t& httpS
     m_FreshConnection = false;
 
     m_Aborted = false;
+    m_Body = &body;
     const CURLcode result = curl_easy_perform(curl);
+    m_Body = nullptr;
+    body.End();
     long sent = 0;
     m_RequestSent = curl_easy_getinfo(curl, CURLINFO_REQUEST_SIZE, &sent) == CURLE_OK && sent > 0;
     long status = httpStatus;
@@ -149,14 +159,27 @@ int CRTMConnection::Perform(const wxString& url, wxString& reply, int32_t& httpS
     LogLine(LOG_INFO, wxString::Format(wxT("Result: (%i) %i %s."), static_cast<int>(result), httpStatus,
                                        GetNetworkErrorText(result, httpStatus)));
 
-    body.AppendByte(0);
-    reply = wxString::FromUTF8(static_cast<const char*>(body.GetData()), body.GetDataLen() - 1);
-
     const char* error = static_cast<const char*>(errorBuffer.GetData());
     const wxString errorText = error ? wxString::FromUTF8(error) : wxString();
     if (!errorText.empty())
         HostLog(LOG_DEBUG, wxT("Curl error: ") + RedactToken(errorText));
     return result;
+}
+
+size_t CRTMConnection::CurlBodyCallback(char* data, size_t size, size_t count, void* context) {
+    auto* connection = static_cast<CRTMConnection*>(context);
+    const size_t length = size * count;
+    if (!connection->m_Body || !length)
+        return length;
+    // The status of the answer whose body this is: known once its headers are in.
+    long status = 0;
+    curl_easy_getinfo(connection->curl, CURLINFO_RESPONSE_CODE, &status);
+    try {
+        connection->m_Body->Append(data, length, static_cast<int32_t>(status));
+    } catch (...) {
+        return 0;  // no exception crosses libcurl; the transfer ends with a write error
+    }
+    return length;
 }
 
 size_t CRTMConnection::CurlWriteCallback(char* data, size_t size, size_t count, void* buffer) {

@@ -1,95 +1,23 @@
 // The task download: the tasks read from the service, merged with the offline copy and handed to the host.
 #include "sync/Download.h"
 #include "convert/ServiceTime.h"
-#include "convert/TaskSeries.h"
 #include "plugin/HostApi.h"
 #include "rtm/RTMConnection.h"
 #include "rtm/ServiceAddress.h"
 #include "sync/ComponentMap.h"
 #include "sync/OfflineCalendar.h"
+#include "sync/TaskListReader.h"
 #include "sync/WorkerHandler.h"
 
-#include <wx/ffile.h>
+#include <wx/filename.h>
 
 #include <ctime>
 
 namespace {
-bool IsNamed(const wxXmlNode* node, const wchar_t* name) {
-    return node->GetType() == wxXML_ELEMENT_NODE && node->GetName().IsSameAs(name, false);
-}
-
-wxString Attribute(const wxXmlNode* node, const wchar_t* name) {
-    return node->GetAttribute(name, wxString());
-}
-
 bool IsKnownTime(const icaltimetype& time) {
     return !icaltime_is_null_time(time) && icaltime_is_valid_time(time);
 }
 
-struct DownloadedTasks {
-    ComponentMap online;
-    ComponentList deleted;
-    int32_t count = 0;
-};
-
-void AddSeries(const wxXmlNode* series, const wxString& listId, const Logger* log, DownloadedTasks& into) {
-    icalcomponent* todo = ConvertTaskSeries(series, listId, log);
-    if (!todo)
-        return;
-    ++into.count;
-    const wxString uid = ComponentUid(todo);
-    if (uid.empty()) {
-        icalcomponent_free(todo);
-        return;
-    }
-    into.online.Store(uid, todo);
-}
-
-void AddDeleted(const wxXmlNode* deleted, const wxString& listId, const Logger* log, DownloadedTasks& into) {
-    for (const wxXmlNode* series = deleted->GetChildren(); series; series = series->GetNext()) {
-        if (!IsNamed(series, L"taskseries"))
-            continue;
-        if (icalcomponent* todo = ConvertTaskSeries(series, listId, log))
-            into.deleted.emplace_back(todo);
-    }
-}
-
-// Reads the elements under "rsp"; false when there was none.
-bool ReadTaskLists(const wxXmlNode* first, const Logger* log, DownloadedTasks& into) {
-    bool sawElement = false;
-    for (const wxXmlNode* node = first; node; node = node->GetNext()) {
-        if (node->GetType() != wxXML_ELEMENT_NODE)
-            continue;
-        sawElement = true;
-        if (!IsNamed(node, L"tasks"))
-            continue;
-        for (const wxXmlNode* list = node->GetChildren(); list; list = list->GetNext()) {
-            if (!IsNamed(list, L"list"))
-                continue;
-            const wxString listId = Attribute(list, L"id");
-            for (const wxXmlNode* child = list->GetChildren(); child; child = child->GetNext()) {
-                if (IsNamed(child, L"taskseries")) {
-                    AddSeries(child, listId, log, into);
-                } else if (IsNamed(child, L"deleted")) {
-                    AddDeleted(child, listId, log, into);
-                }
-            }
-        }
-    }
-    return sawElement;
-}
-
-void WriteDump(const RTMSettings& settings, const wxString& reply) {
-    const wxString path = wxFileName(settings.dataDir.GetPath(), wxT("RTMDump.xml")).GetFullPath();
-    wxFFile dump(path, wxT("wb"));
-    if (!dump.IsOpened())
-        return;
-    const wxScopedCharBuffer utf8 = reply.utf8_str();
-    dump.Write(utf8.data(), utf8.length());
-}
-}  // namespace
-
-namespace {
 // Queues the merge's uploads, leaving out copies of to-dos whose task exists already.
 void QueueMergeUploads(WorkerHandler& handler, COfflineCalendar& offline) {
     for (const IcalComponentPtr& todo : offline.ToUpload()) {
@@ -110,10 +38,7 @@ uint32_t DownloadTasks(CRTMConnection& connection, WorkerHandler& handler, const
                        COfflineCalendar* offline, const icaltimetype& lastRead) {
     RTMSettings& settings = connection.Settings();
     const bool incremental = IsKnownTime(lastRead);
-    RTMParams params;
-    params[wxT("api_key")] = RTM_API_KEY;
-    params[wxT("auth_token")] = token;
-    params[wxT("method")] = wxT("rtm.tasks.getList");
+    RTMParams params = UserCallParams(token, wxT("rtm.tasks.getList"));
     if (!connection.listId.empty())
         params[wxT("list_id")] = connection.listId;
     if (incremental) {
@@ -121,20 +46,18 @@ uint32_t DownloadTasks(CRTMConnection& connection, WorkerHandler& handler, const
     } else {
         params[wxT("filter")] = wxT("status:incomplete");
     }
-    wxString reply;
-    const uint32_t status = connection.CallMethod(params, reply);
+    // Each series becomes a to-do as it arrives; the to-dos count only once the whole reply has
+    // come and answers the call: a reply cut short lacks tasks that a full download would remove.
+    CTaskListReader reader(&handler.GetLogger());
     if (Corvane_GetLogLevel() & LOG_DEBUG)
-        WriteDump(settings, reply);
-
+        reader.DumpTo(wxFileName(settings.dataDir.GetPath(), wxT("RTMDump.xml")).GetFullPath());
+    const uint32_t status = connection.CallMethod(params, reader);
+    const bool answered = connection.CheckEnvelope(status, wxT("rtm.tasks.getList"), reader.Envelope());
     DownloadedTasks tasks;
-    const wxXmlNode* first = connection.ParseReply(status, wxT("rtm.tasks.getList"), reply);
-    const uint32_t result = first ? RTM_OK : connection.LastWorkResult();
-    // Neither the reply text nor, once read, its tree is needed again: freed early, a large
-    // download does not hold them beside the to-dos, the merge and the save.
-    reply.clear();
-    reply.Shrink();
-    const bool sawElement = ReadTaskLists(first, &handler.GetLogger(), tasks);
-    connection.ReleaseReply();
+    if (answered)
+        tasks = std::move(reader.Tasks());
+    const bool sawElement = answered && reader.Envelope().hasElement;
+    const uint32_t result = answered ? RTM_OK : connection.LastWorkResult();
 
     // A to-do whose change still waits for the service keeps the host's version until the change
     // is sent: the service's older one would undo the user's edit, or bring back a deletion.
@@ -143,7 +66,7 @@ uint32_t DownloadTasks(CRTMConnection& connection, WorkerHandler& handler, const
         std::vector<icalcomponent*> deleted;
         for (const IcalComponentPtr& todo : tasks.deleted)
             deleted.push_back(todo.get());
-        offline->Merge(tasks.online, deleted, incremental, settings.lastSync, pending);
+        offline->MergeTaking(tasks.online, deleted, incremental, settings.lastSync, pending);
         QueueMergeUploads(handler, *offline);
         offline->Save(true);
         for (const IcalComponentPtr& todo : offline->ToRemove()) {
@@ -154,14 +77,20 @@ uint32_t DownloadTasks(CRTMConnection& connection, WorkerHandler& handler, const
         handler.GetLogger().Format(LOG_DEBUG, wxT("Online and offline synced on %i"), settings.lastSync);
     }
 
-    for (IcalComponentPtr& todo : tasks.online.TakeAll()) {
-        if (pending(ComponentUid(todo.get())))
+    for (const ComponentMap::Entry& entry : tasks.online) {
+        if (pending(entry.uid))
             continue;
-        handler.HandOver(todo.release(), ADD_SHOW);
+        icalcomponent* todo = tasks.online.Detach(entry.uid);
+        // A to-do the merge moved into the offline store reaches the host as a copy of it.
+        const icalcomponent* kept = todo || !offline ? nullptr : offline->Components().Find(entry.uid);
+        if (kept)
+            todo = icalcomponent_new_clone(const_cast<icalcomponent*>(kept));
+        if (todo)
+            handler.HandOver(todo, ADD_SHOW);
     }
     for (IcalComponentPtr& todo : tasks.deleted)
         handler.HandOver(todo.release(), ADD_REMOVE_DELETED);
-    if (first && !incremental) {
+    if (sawElement && !incremental) {
         // A host's copy of a to-do whose upload made its task stands under the task's UID now; one
         // that a failure or a crossing edit left behind under the host's UID goes.
         for (const wxString& uid : handler.SettledHostUids()) {

@@ -41,6 +41,11 @@ class COfflineCalendar {
     using UidTest = std::function<bool(const wxString&)>;
     void Merge(const ComponentMap& online, std::vector<icalcomponent*> deleted, bool incremental,
                wxInt64 lastSync, const UidTest& isPending = UidTest());
+    // The same, moving into the store the downloaded to-dos it keeps instead of copying them: their
+    // entries in `online` are left cleared (the key stays), and the store's to-do stands for them.
+    // A large download then holds each to-do once.
+    void MergeTaking(ComponentMap& online, std::vector<icalcomponent*> deleted, bool incremental,
+                     wxInt64 lastSync, const UidTest& isPending = UidTest());
     // True when a changed later than b (LAST-MODIFIED, else DTSTAMP; none is the null time).
     static bool IsNewer(const icalcomponent* a, const icalcomponent* b);
 
@@ -68,6 +73,9 @@ class COfflineCalendar {
     void SetWriteHook(AtomicWriteHook hook) { m_WriteHook = std::move(hook); }
 
   private:
+    // The merge; `taking` is the online set when the store takes its to-dos, else null.
+    void MergeWith(const ComponentMap& online, ComponentMap* taking, std::vector<icalcomponent*> deleted,
+                   bool incremental, wxInt64 lastSync, const UidTest& isPending);
     void Read();
     bool MoveUnreadableAside();
     std::string BuildFileText(bool skipCompleted);

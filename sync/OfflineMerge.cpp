@@ -86,6 +86,17 @@ COfflineCalendar::Decision COfflineCalendar::DecideOfflineOnly(const icalcompone
 
 void COfflineCalendar::Merge(const ComponentMap& online, std::vector<icalcomponent*> deleted,
                              bool incremental, wxInt64 lastSync, const UidTest& isPending) {
+    MergeWith(online, nullptr, std::move(deleted), incremental, lastSync, isPending);
+}
+
+void COfflineCalendar::MergeTaking(ComponentMap& online, std::vector<icalcomponent*> deleted,
+                                   bool incremental, wxInt64 lastSync, const UidTest& isPending) {
+    MergeWith(online, &online, std::move(deleted), incremental, lastSync, isPending);
+}
+
+void COfflineCalendar::MergeWith(const ComponentMap& online, ComponentMap* taking,
+                                 std::vector<icalcomponent*> deleted, bool incremental, wxInt64 lastSync,
+                                 const UidTest& isPending) {
     const auto pending = [&](const wxString& uid) { return isPending && isPending(uid); };
     Log(LOG_DEBUG, wxT("%i items in the online calendar"), static_cast<int>(online.Size()));
     Log(LOG_DEBUG, wxT("%i items in the offline calendar"), static_cast<int>(m_Components.Size()));
@@ -130,7 +141,8 @@ void COfflineCalendar::Merge(const ComponentMap& online, std::vector<icalcompone
         } else {
             Log(LOG_DEBUG, wxT("New component in online file: \"%s\""), entry.uid);
         }
-        m_Components.Store(entry.uid, icalcomponent_new_clone(entry.component));
+        m_Components.Store(entry.uid,
+                           taking ? taking->Detach(entry.uid) : icalcomponent_new_clone(entry.component));
         m_Modified = true;
     }
 
@@ -143,6 +155,9 @@ void COfflineCalendar::Merge(const ComponentMap& online, std::vector<icalcompone
         if (m_Components.Contains(uid)) {
             Log(LOG_DEBUG, wxT("Removed component from offline file: \"%s\""), uid);
             IcalComponentPtr removed(m_Components.Detach(uid));
+            // A to-do the store took from the online set goes back there: the set stays the caller's.
+            if (removed && taking && taking->Contains(uid) && !taking->Find(uid))
+                taking->Store(uid, removed.release());
             m_Modified = true;
         } else {
             Log(LOG_DEBUG, wxT("Removed component was not found from offline file: \"%s\""), uid);

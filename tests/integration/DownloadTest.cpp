@@ -170,3 +170,37 @@ TEST_F(DownloadTest, AFailedReadChangesNothing) {
     EXPECT_FALSE(wxFileName::FileExists(file.GetFullPath()));
     EXPECT_TRUE(host().HasLog(wxT("Work: Read 0 tasks from calendar: Work")));
 }
+
+// Series are converted as the reply arrives, yet a reply that does not end as a whole answering
+// envelope is never applied: a full download removes whatever to-do its reply lacks.
+TEST_F(DownloadTest, AReplyCutShortOrRefusedAfterSomeSeriesChangesNothing) {
+    const std::string begun =
+        "<rsp stat=\"ok\"><tasks><list id=\"21\"><taskseries id=\"31\" name=\"Report\">"
+        "<task id=\"41\"/></taskseries><taskseries id=\"3";
+    const std::string refused =
+        "<rsp stat=\"fail\"><tasks><list id=\"21\"><taskseries id=\"39\" name=\"New\">"
+        "<task id=\"49\"/></taskseries></list></tasks><err code=\"105\" msg=\"Down\"/></rsp>";
+    const std::pair<const char*, rtmemu::Fault> cases[] = {
+        {"connection lost part-way", rtmemu::Fault::Lost()},
+        {"body ends part-way", rtmemu::Fault::Status(200, begun)},
+        {"fail envelope after a series", rtmemu::Fault::Status(200, refused)},
+    };
+    wxFileName file(tempDir, wxT("offline.ics"));
+    COfflineCalendar offline(file);
+    ASSERT_EQ(DownloadTasks(*Connection(), Handler(), token, &offline, icaltime_null_time()), RTM_OK);
+    wxString saved, now;
+    ASSERT_TRUE(wxFFile(file.GetFullPath()).ReadAll(&saved, wxConvUTF8));
+    for (auto c : cases) {
+        host().added.clear();
+        host().settingsWritten.clear();
+        emulator->InjectFault(c.second.ForMethod("rtm.tasks.getList"));
+        EXPECT_EQ(DownloadTasks(*Connection(), Handler(), token, &offline, icaltime_null_time()),
+                  RTM_RETRY_LATER)
+            << c.first;
+        EXPECT_TRUE(host().added.empty()) << c.first;
+        EXPECT_TRUE(host().settingsWritten.empty()) << c.first;
+        EXPECT_EQ(offline.Components().Size(), 3u) << c.first;
+        ASSERT_TRUE(wxFFile(file.GetFullPath()).ReadAll(&now, wxConvUTF8));
+        EXPECT_EQ(now, saved) << c.first;
+    }
+}

@@ -87,6 +87,8 @@ extern "C" {
 
 void Corvane_Log(int level, const wchar_t* text) {
     FakeHost& host = FakeHost::Get();
+    if (!host.recordComponents)
+        return;
     wxString raw(text ? text : L"");
     wxString printed(raw);
     printed.Replace(wxT("%%"), wxT("%"));

@@ -50,7 +50,7 @@ class FakeHost {
     bool concurrentSync = false;
     bool startupDelayPassed = true;
     int messageResult = 0;
-    // When false, components handed over are only counted (benchmarks).
+    // When false, components handed over are only counted, and log lines dropped (benchmarks).
     bool recordComponents = true;
     // Decoding: the text is reversed unless a mapping is given.
     std::map<wxString, wxString> decodeMap;

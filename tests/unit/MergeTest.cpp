@@ -254,3 +254,31 @@ TEST_F(MergeTest, AToDoWhoseChangeWaitsForTheServiceIsLeftAlone) {
     EXPECT_TRUE(offline->ToUpload().empty());
     EXPECT_TRUE(offline->ToRemove().empty());
 }
+
+// A merge that takes the downloaded to-dos leaves the store as one that copies them, and the
+// online set keeps just what the store did not take: an older version, and one the reply also
+// lists as deleted (the download still gives that one to the host).
+TEST_F(MergeTest, TakingTheDownloadedToDosStoresTheSameAndLeavesTheRest) {
+    std::string stores[2];
+    for (bool taking : {false, true}) {
+        Reopen();
+        Offline("1:1", Modified(LAST_SYNC - 10) + "SUMMARY:old\r\n");
+        Offline("1:2", Modified(LAST_SYNC + 10) + "SUMMARY:offline\r\n");
+        Online("1:1", Modified(LAST_SYNC) + "SUMMARY:new\r\n");
+        Online("1:2", Modified(LAST_SYNC) + "SUMMARY:older\r\n");
+        Online("1:4", Modified(LAST_SYNC) + "SUMMARY:added\r\n");
+        Online("1:5", Modified(LAST_SYNC) + "SUMMARY:gone\r\n");
+        const IcalComponentPtr deleted = Todo("1:5");
+        if (taking)
+            offline->MergeTaking(online, {deleted.get()}, false, LAST_SYNC);
+        else
+            offline->Merge(online, {deleted.get()}, false, LAST_SYNC);
+        for (const ComponentMap::Entry& entry : offline->Components())
+            stores[taking] +=
+                entry.uid.utf8_string() + "=" + (entry.component ? Summary(entry.uid) : "-") + " ";
+    }
+    EXPECT_EQ(stores[1], stores[0]);
+    EXPECT_EQ(stores[1], "1:1=new 1:2=offline 1:4=added 1:5=- ");
+    for (const char* uid : {"1:1", "1:2", "1:4", "1:5"})
+        EXPECT_EQ(online.Find(uid) != nullptr, uid == std::string("1:2") || uid == std::string("1:5")) << uid;
+}
