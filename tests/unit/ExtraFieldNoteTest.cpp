@@ -3,7 +3,6 @@
 #include "tests/support/FakeHost.h"
 
 #include <climits>
-#include <random>
 
 class ExtraFieldNoteTest : public FakeHostTest {};
 
@@ -128,29 +127,4 @@ TEST_F(ExtraFieldNoteTest, LineRulesOnReading) {
     IcalPtr other = ReadNote(wxT("status: 10054\nStatus:10054\nSTART: 2012-05-01\n"), untouched);
     EXPECT_EQ(untouched, 10055);
     EXPECT_EQ(IcalText(other.get()), "BEGIN:VTODO\nX-CORVANE-RTM-DATA-ID:77\nEND:VTODO\n");
-}
-
-// Arbitrary note text never crashes or reads outside the text, and what it gives always prints.
-TEST_F(ExtraFieldNoteTest, ArbitraryTextIsSafe) {
-    std::mt19937 random(4711);
-    const wxString keys[] = {wxT("Start: "),   wxT("Location: "), wxT("Status: "),  wxT("Percent: "),
-                             wxT("LastAck: "), wxT("Position: "), wxT("Trigger: "), wxT("")};
-    const std::wstring alphabet = L"0123456789-+:TZ \r\n\tabc\u00e9\u20ac99999999999";
-    for (int i = 0; i < 3000; ++i) {
-        wxString text;
-        for (int lines = random() % 6; lines > 0; --lines) {
-            text += keys[random() % 8];
-            for (int k = random() % 25; k > 0; --k)
-                text += alphabet[random() % alphabet.size()];
-        }
-        int status = 0;
-        IcalPtr todo = ReadNote(text, status);
-        icalproperty_status icalStatus;
-        if (IcalStatusFromNote(status, icalStatus))
-            icalcomponent_set_status(todo.get(), icalStatus);
-        MakeDataNoteText(todo.get());
-        EXPECT_FALSE(IcalText(todo.get()).empty());
-        if (i % 500 == 0)
-            host().Reset();
-    }
 }

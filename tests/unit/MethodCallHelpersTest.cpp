@@ -1,3 +1,4 @@
+#include "rtm/NetworkErrorText.h"
 #include "rtm/RTMConnection.h"
 #include "tests/support/FakeHost.h"
 
@@ -31,24 +32,18 @@ TEST(ExtractElement, PlainTextSearch) {
     EXPECT_EQ(CRTMConnection::ExtractElement(wxT("<auth><token>t</token></auth>"), wxT("token")), wxT("t"));
 }
 
+// A result code wins over the status; codes and statuses outside the tables are no index into them.
+TEST(NetworkErrorText, CodeBeforeStatusAndUnknownValues) {
+    EXPECT_EQ(GetNetworkErrorText(28, 200), wxT("The timeout time was reached"));
+    EXPECT_EQ(GetNetworkErrorText(0, 503), wxT("Service Unavailable"));
+    const std::pair<int, int> unknown[] = {{78, 200}, {-1, 0}, {-2147483647, 0}, {0, 418}, {0, 999}};
+    for (const auto& c : unknown)
+        EXPECT_EQ(GetNetworkErrorText(c.first, c.second), wxT("Unknown error")) << c.first << " " << c.second;
+}
+
 TEST(ProxyCredentials, ColonOnlyWithAPassword) {
     EXPECT_EQ(MakeProxyCredentials(wxT("ann"), wxString()), wxT("ann"));
     EXPECT_EQ(MakeProxyCredentials(wxT("ann"), wxT("p:w")), wxT("ann:p:w"));
 }
 
-class TransportTest : public FakeHostTest {};
-
-TEST_F(TransportTest, UnreachableAddressIsLoggedAndReturned) {
-    CRTMConnection connection(nullptr, nullptr, false);
-    wxString reply = wxT("old");
-    int32_t status = 0;
-    const int result = connection.Perform(wxT("http://127.0.0.1:1/services/rest/"), reply, status);
-    EXPECT_EQ(result, 7);
-    EXPECT_EQ(status, 0);
-    EXPECT_TRUE(reply.empty());
-    EXPECT_TRUE(host().HasLog(LOG_INFO, wxT("Url: http://127.0.0.1:1/services/rest/")));
-    EXPECT_TRUE(host().HasLog(LOG_INFO, wxT("Result: (7) 0 Unable to connect to the server.")));
-    // The debug bit is on (31): libcurl's own error text follows.
-    EXPECT_TRUE(host().HasLog(LOG_DEBUG, wxT("Curl error: ")));
-}
 }  // namespace

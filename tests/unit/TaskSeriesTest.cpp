@@ -8,8 +8,6 @@
 
 #include <wx/dir.h>
 
-#include <random>
-
 class TaskSeriesTest : public FakeHostTest {
   protected:
     // Converts series 56789 of list 1234 holding these children.
@@ -146,45 +144,4 @@ TEST_F(TaskSeriesTest, ParseTaskUid) {
     ASSERT_TRUE(ParseTaskUid(ParseTodo("UID:1234:56789:0\nX-CORVANE-RTM-TASK-ID:42\n").get(), list, series,
                              task, nullptr));
     EXPECT_EQ(list + wxT("|") + series + wxT("|") + task, wxT("1234|56789:0|42"));
-}
-
-// Arbitrary UIDs, including bytes that are no UTF-8, and random series never crash or read out of
-// bounds; what a conversion gives always prints.
-TEST_F(TaskSeriesTest, ArbitraryInputIsSafe) {
-    std::mt19937 random(99);
-    for (int i = 0; i < 5000; ++i) {
-        std::string uid;
-        for (int k = random() % 30; k > 0; --k) {
-            const int pick = random() % 5;
-            uid += pick == 0 ? ':'
-                             : static_cast<char>(pick == 1 ? 0x80 + random() % 0x80 : 0x20 + random() % 0x5f);
-        }
-        IcalPtr todo(icalcomponent_new_vtodo());
-        if (!uid.empty())
-            icalcomponent_set_uid(todo.get(), uid.c_str());
-        wxString list, series, task;
-        if (ParseTaskUid(todo.get(), list, series, task, nullptr)) {
-            EXPECT_LE(list.length() + series.length(), uid.size());
-        }
-    }
-    const char* const times[] = {"", "2012-05-01T21:00:00Z", "2012-05", "x", "9999-99-99T99:99:99.000-99:99"};
-    const std::string children[] = {"<tags><tag>a_b</tag></tags>",
-                                    "<rrule>RSCALE=GREGORIAN;FREQ=YEARLY</rrule>", "<rrule>FREQ=</rrule>",
-                                    DataNote("Status: 10054\nTrigger: 99999999999\nStart: x\nPercent: -5\n"),
-                                    "<notes><note id=\"2\" title=\"C2:description\">d</note></notes>"};
-    for (int i = 0; i < 500; ++i) {
-        std::string xml;
-        for (int k = random() % 5; k > 0; --k)
-            xml += children[random() % 5];
-        for (int k = random() % 3; k > 0; --k)
-            xml += "<task id=\"" + std::to_string(random() % 4) + "\" due=\"" + times[random() % 5] +
-                   "\" has_due_time=\"" + std::to_string(random() % 2) + "\" completed=\"" +
-                   times[random() % 5] + "\"/>";
-        IcalPtr todo = Convert(xml, "id=\"1\" created=\"" + std::string(times[random() % 5]) + "\"");
-        if (todo) {
-            EXPECT_FALSE(IcalText(todo.get()).empty());
-        }
-        if (i % 100 == 0)
-            host().Reset();
-    }
 }
