@@ -89,24 +89,6 @@ TEST_F(DownloadTest, TheConfiguredListIsFoundWithoutRegardToCase) {
     EXPECT_EQ(LastRequest("rtm.tasks.getList")->params.find("list_id")->second, "22");
 }
 
-TEST_F(DownloadTest, AnUnknownListNameShowsTheAvailableLists) {
-    auto connection = Connection();
-    wxString listId = wxT("unchanged");
-    EXPECT_EQ(connection->FindListId(token, wxT("Holidays"), listId), RTM_FAILED);
-    EXPECT_EQ(listId, wxT("unchanged"));
-    ASSERT_EQ(host().messages.size(), 1u);
-    const FakeMessage& message = host().messages[0];
-    EXPECT_EQ(message.style, MSG_STYLE_INFO);
-    EXPECT_TRUE(
-        message.text.StartsWith(wxT("Unable to find the Remember The Milk task list!\nThe list \"Holidays\" "
-                                    "could not be found. Available lists are:\n\n")))
-        << message.text;
-    EXPECT_TRUE(message.text.Contains(wxT("Work\n")));
-    EXPECT_TRUE(message.text.Contains(wxT("Errands\n")));
-    EXPECT_TRUE(
-        message.text.EndsWith(wxT("\n\nPlease write the name exactly like it is in the above list.")));
-}
-
 TEST_F(DownloadTest, AnIncrementalReadBringsChangesAndDeletions) {
     auto connection = Connection();
     const icaltimetype since = Ago(60);
