@@ -6,15 +6,6 @@
 #include <optional>
 
 namespace {
-const char* const SEED = R"(<account>
-  <lists>
-    <list id="21" name="Work">
-      <taskseries id="31" name="Quarterly report" modified="2026-12-01T09:00:00Z">
-        <task id="41" due="2026-12-11T15:00:00Z" has_due_time="1" priority="1"/></taskseries>
-    </list>
-  </lists>
-</account>)";
-
 const char* const NEW_TODO =
     "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Test//EN\r\nBEGIN:VTODO\r\nUID:made-in-host-1\r\n"
     "SUMMARY:Plan the offsite\r\nDUE:20261218T140000Z\r\nPRIORITY:1\r\nCATEGORIES:team events\r\n"
@@ -25,7 +16,8 @@ class WriteCommandTest : public HostFixture {
     void SetUp() override {
         HostFixture::SetUp();
         std::string error;
-        ASSERT_TRUE(emulator->State().Tasks().LoadSeedText(SEED, &error)) << error;
+        ASSERT_TRUE(emulator->State().Tasks().LoadSeedFile(CORVANE_TEST_DATA_DIR "/account.xml", &error))
+            << error;
     }
     std::string WriteFile(const std::string& name, const std::string& text) {
         const std::string path = dataDir + "/" + name;

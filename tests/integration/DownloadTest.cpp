@@ -10,28 +10,13 @@
 #include <set>
 
 namespace {
-const char* const SEED = R"(<account>
-  <lists>
-    <list id="21" name="Work">
-      <taskseries id="31" name="Report" modified="2026-12-01T09:00:00Z"><tags><tag>call_home</tag></tags>
-        <task id="41" due="2026-12-11T15:00:00Z" has_due_time="1" priority="1"/></taskseries>
-      <taskseries id="32" name="Done already" modified="2026-11-25T16:30:00Z"><task id="42" completed="2026-11-25T16:30:00Z"/></taskseries>
-    </list>
-    <list id="22" name="Errands">
-      <taskseries id="33" name="Milk" modified="2026-12-01T09:00:00Z"><task id="43" due="2026-12-07" priority="N"/></taskseries>
-    </list>
-    <list id="23" name="Personal">
-      <taskseries id="34" name="Call mum" modified="2026-12-01T09:00:00Z"><task id="44"/></taskseries>
-    </list>
-  </lists>
-</account>)";
-
 class DownloadTest : public EmulatorTest {
   protected:
     void SetUp() override {
         EmulatorTest::SetUp();
         std::string error;
-        ASSERT_TRUE(emulator->State().Tasks().LoadSeedText(SEED, &error)) << error;
+        ASSERT_TRUE(emulator->State().Tasks().LoadSeedFile(CORVANE_TEST_DATA_DIR "/account.xml", &error))
+            << error;
         token = wxString::FromUTF8(GrantedToken().c_str());
     }
     std::set<std::string> AddedUids(unsigned flags) {

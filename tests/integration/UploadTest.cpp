@@ -13,16 +13,6 @@
 #include <ctime>
 
 namespace {
-const char* const SEED = R"(<account>
-  <lists>
-    <list id="21" name="Work">
-      <taskseries id="31" name="Report" modified="2026-12-01T09:00:00Z">
-        <task id="41" due="2026-12-11T15:00:00Z" has_due_time="1" priority="1"/></taskseries>
-    </list>
-    <list id="22" name="Errands"/>
-  </lists>
-</account>)";
-
 icalcomponent* Parse(const std::string& text) {
     return icalparser_parse_string(text.c_str());
 }
@@ -36,7 +26,8 @@ class UploadTest : public EmulatorTest {
     void SetUp() override {
         EmulatorTest::SetUp();
         std::string error;
-        ASSERT_TRUE(emulator->State().Tasks().LoadSeedText(SEED, &error)) << error;
+        ASSERT_TRUE(emulator->State().Tasks().LoadSeedFile(CORVANE_TEST_DATA_DIR "/account.xml", &error))
+            << error;
         token = wxString::FromUTF8(GrantedToken().c_str());
         connection = Connection();
     }
