@@ -1,4 +1,5 @@
 #include "sync/OfflineCalendar.h"
+#include "tests/support/ConvertFixtures.h"
 #include "tests/support/FakeHost.h"
 #include "tests/unit/OfflineTestHelpers.h"
 
@@ -21,22 +22,7 @@ const wxString PREFIX = wxT("Remember The Milk-Work-Offline: ");
 
 // A file another program wrote: an event, a zone of its own, a folded line, non-ASCII text,
 // escaped text, parameters and X-properties, components without UID and a repeated UID.
-const std::string FOREIGN =
-    "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Someone Else//EN\r\nX-WR-CALNAME:Home\r\n"
-    "BEGIN:VTIMEZONE\r\nTZID:Test/Zone\r\nBEGIN:STANDARD\r\nDTSTART:19700101T000000\r\n"
-    "TZOFFSETFROM:+0300\r\nTZOFFSETTO:+0300\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n"
-    "BEGIN:VEVENT\r\nUID:event-1\r\nDTSTART;TZID=Test/"
-    "Zone:20240101T100000\r\nSUMMARY:Meeting\r\nEND:VEVENT\r\n"
-    "BEGIN:VTODO\r\nUID:1:100\r\n"
-    "SUMMARY:Kävelylenkki järven ympäri \xe2\x80\x94 a summary long enough to be\r\n  folded by its "
-    "writer\r\n"
-    "DESCRIPTION:first\\nsecond\\, with comma\r\nLOCATION;LANGUAGE=fi:Työ\r\nX-CORVANE-RTM-TASK-ID:555\r\n"
-    "X-OTHER-APP;X-PARAM=1:kept\r\n"
-    "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT15M\r\nDESCRIPTION:Reminder\r\nEND:VALARM\r\nEND:VTODO\r\n"
-    "BEGIN:VTODO\r\nSUMMARY:no uid\r\nEND:VTODO\r\n"
-    "BEGIN:VTODO\r\nUID:1:200\r\nSUMMARY:first version\r\nEND:VTODO\r\n"
-    "BEGIN:VTODO\r\nUID:1:200\r\nSUMMARY:second version\r\nEND:VTODO\r\n"
-    "END:VCALENDAR\r\n";
+const std::string FOREIGN = ReadTextFile(CORVANE_TEST_DATA_DIR "/offline/foreign.ics");
 
 class OfflineCalendarTest : public FakeHostTest {
   protected:

@@ -1,4 +1,3 @@
-#include "convert/ExtraFieldNote.h"
 #include "convert/PropertyHelpers.h"
 #include "convert/TaskSeries.h"
 #include "convert/TaskUid.h"
@@ -19,85 +18,38 @@ class TaskSeriesTest : public FakeHostTest {
     static std::string Task(const std::string& id, const std::string& extra = "") {
         return "<task id=\"" + id + "\" due=\"\" has_due_time=\"0\" " + extra + "/>";
     }
-    static std::string DataNote(const std::string& text) {
-        return "<notes><note id=\"3\" title=\"C2:data\">" + text + "</note></notes>";
-    }
 };
 
-// Each taskseries XML file in the data folder beside the exact VTODO text it must give (at UTC+3):
-// property order, notes, tags, rule, priorities 1/2/3/N, date-only due with the carry across a
-// year, completion at the due time, the task element chosen among two.
+// Each XML file in the data folder (a series of list 2002, or a list of series) beside the exact
+// VTODO text it must give (at UTC+3): property order, notes, tags, rule, priorities 1/2/3/N,
+// date-only due with the carry across a year, completion at the due time, the task element chosen
+// among several, the status a note keeps, names and titles.
 TEST_F(TaskSeriesTest, GoldenFiles) {
     ScopedTimeZone zone("XST-3");
     wxArrayString inputs;
     wxDir::GetAllFiles(wxT(CORVANE_TEST_DATA_DIR "/taskseries"), &inputs, wxT("*.xml"), wxDIR_FILES);
-    ASSERT_GE(inputs.size(), 4u);
+    ASSERT_GE(inputs.size(), 7u);
     for (const wxString& input : inputs) {
         XmlElement element(ReadTextFile(input.ToStdString()));
-        ASSERT_NE(element.Root(), nullptr) << input;
-        IcalPtr todo(ConvertTaskSeries(element.Root(), wxT("2002"), nullptr));
-        ASSERT_TRUE(todo) << input;
+        const wxXmlNode* root = element.Root();
+        ASSERT_NE(root, nullptr) << input;
+        const bool list = root->GetName() == wxT("list");
+        std::string text;
+        for (const wxXmlNode* series = list ? root->GetChildren() : root; series;
+             series = series->GetNext()) {
+            if (series->GetType() != wxXML_ELEMENT_NODE || (list && series == root))
+                continue;
+            IcalPtr todo(
+                ConvertTaskSeries(series, list ? root->GetAttribute(wxT("id")) : wxT("2002"), nullptr));
+            ASSERT_TRUE(todo) << input;
+            text += IcalText(todo.get());
+            if (!list)
+                break;
+        }
         wxString expected = input;
         expected.Replace(wxT(".xml"), wxT(".ics"));
-        EXPECT_EQ(IcalText(todo.get()), ReadTextFile(expected.ToStdString())) << input;
+        EXPECT_EQ(text, ReadTextFile(expected.ToStdString())) << input;
     }
-}
-
-TEST_F(TaskSeriesTest, ChoosesTheTaskElementAndItsCompletion) {
-    const std::string done = "completed=\"2012-05-03T10:00:00Z\"";
-    const struct {
-        std::string tasks;
-        const char* taskId;
-        const char* completed;
-    } cases[] = {
-        {Task("20") + Task("10"), "10", "<none>"},
-        {Task("20") + Task("10", done), "20", "<none>"},
-        {Task("10") + Task("20"), "10", "<none>"},
-        {Task("10", done) + Task("20"), "10", "COMPLETED:20120503T100000Z"},
-        {Task("20", done) + Task("10"), "10", "<none>"},
-        {Task("100") + Task("9") + Task("11"), "9", "<none>"},  // ids compare as numbers
-        {Task("1", "completed=\"soon\""), "1", "<none>"},       // unreadable: no COMPLETED
-    };
-    for (const auto& c : cases) {
-        IcalPtr todo = Convert(c.tasks);
-        ASSERT_TRUE(todo) << c.tasks;
-        EXPECT_EQ(GetXProperty(todo.get(), X_TASK_ID), wxString(c.taskId)) << c.tasks;
-        EXPECT_EQ(PropertyLine(todo.get(), ICAL_COMPLETED_PROPERTY), c.completed) << c.tasks;
-    }
-}
-
-TEST_F(TaskSeriesTest, StatusFromTheNote) {
-    const std::pair<std::string, const char*> cases[] = {
-        {DataNote("Status: 10054\n") + Task("1"), "STATUS:NEEDS-ACTION"},
-        {DataNote("Status: 10057\n") + Task("1"), "STATUS:IN-PROCESS"},
-        {DataNote("Status: 10055\n") + Task("1", "completed=\"2012-05-03T10:00:00Z\""), "STATUS:COMPLETED"},
-        {DataNote("Status: 0\n") + Task("1"), "<none>"},
-        {DataNote("Status: 10051\n") + Task("1"), "<none>"},
-        {DataNote("Status: 99\n") + Task("1"), "<none>"},
-        {Task("1") + DataNote("Status: 10054\n"), "STATUS:NEEDS-ACTION"},  // note after the task
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(PropertyLine(Convert(c.first).get(), ICAL_STATUS_PROPERTY), c.second) << c.first;
-}
-
-TEST_F(TaskSeriesTest, NamesAndTitles) {
-    IcalPtr todo = Convert(
-        "<NOTES>"
-        "<note id=\"1\" title=\"c2:DATA\">Location: A\n</note>"
-        "<note id=\"\" title=\"C2:data\">Location: B\n</note>"
-        "<note id=\"2\" title=\"Shopping\">Location: C\n</note>"
-        "<note id=\"4\" title=\"C2:data\"/>"
-        "</NOTES><Tags><anything>a_b</anything><tag/></Tags>"
-        "<Task id=\"3\" PRIORITY=\"1\" priority=\"2\"/>",
-        "id=\"7\" NAME=\"ignored\" name=\"Read\"");
-    ASSERT_TRUE(todo);
-    EXPECT_EQ(icalcomponent_count_properties(todo.get(), ICAL_LOCATION_PROPERTY), 1);
-    EXPECT_EQ(PropertyLine(todo.get(), ICAL_LOCATION_PROPERTY), "LOCATION:A");
-    EXPECT_EQ(icalcomponent_count_properties(todo.get(), ICAL_CATEGORIES_PROPERTY), 1);
-    EXPECT_EQ(PropertyLine(todo.get(), ICAL_CATEGORIES_PROPERTY), "CATEGORIES:a b");
-    EXPECT_EQ(PropertyLine(todo.get(), ICAL_SUMMARY_PROPERTY), "SUMMARY:Read");
-    EXPECT_EQ(PropertyLine(todo.get(), ICAL_PRIORITY_PROPERTY), "PRIORITY:5");
-    EXPECT_EQ(PropertyLine(todo.get(), ICAL_UID_PROPERTY), "UID:1234:7");
 }
 
 TEST_F(TaskSeriesTest, UnreadableValuesAreLeftOutWithAWarning) {
