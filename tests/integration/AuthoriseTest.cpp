@@ -70,17 +70,6 @@ TEST_F(AuthoriseTest, NewAuthorisationThroughTheBrowser) {
     }
 }
 
-TEST_F(AuthoriseTest, PageAddressCarriesTheSignedParametersInOrder) {
-    EXPECT_TRUE(Authorise());
-    ASSERT_EQ(pages.size(), 1u);
-    const std::string frob(emulator->Requests()[1].params.find("frob")->second);
-    const wxString query = wxT("api_key=") + wxString(RTM_API_KEY) + wxT("&frob=") +
-                           wxString::FromUTF8(frob.c_str()) + wxT("&perms=delete");
-    const wxString signature = CRTMConnection::Sign(wxT("api_key") + wxString(RTM_API_KEY) + wxT("frob") +
-                                                    wxString::FromUTF8(frob.c_str()) + wxT("permsdelete"));
-    EXPECT_EQ(pages[0], ServiceAuthPage() + wxT("?") + query + wxT("&api_sig=") + signature);
-}
-
 TEST_F(AuthoriseTest, AnAcceptedTokenIsKeptARejectedOneStartsOverInTheSameRun) {
     const wxString token = wxString::FromUTF8(GrantedToken().c_str());
     Store(wxT("AuthToken"), token);
@@ -141,22 +130,13 @@ TEST_F(AuthoriseTest, UnapprovedFrobStoresAnEmptyTokenThenStartsOver) {
     EXPECT_FALSE(Stored(wxT("AuthToken")).empty());
 }
 
-TEST_F(AuthoriseTest, MissingFrobIsReportedUnlessErrorsAreSuppressed) {
+TEST_F(AuthoriseTest, MissingFrobIsReported) {
     emulator->InjectFault(rtmemu::Fault::Envelope(105));
     EXPECT_FALSE(Authorise());
     ASSERT_EQ(host().messages.size(), 1u);
     EXPECT_EQ(WithoutTime(host().messages[0].text),
               wxT("Remember The Milk Error (Work)!\nUnable to parse the output."));
     EXPECT_TRUE(pages.empty());
-
-    host().messages.clear();
-    host().logs.clear();
-    Handler().Settings().suppressErrors = true;
-    emulator->InjectFault(rtmemu::Fault::Envelope(105));
-    EXPECT_FALSE(Authorise());
-    EXPECT_TRUE(host().messages.empty());
-    for (const FakeLogLine& line : host().logs)
-        EXPECT_NE(line.level, LOG_ERROR) << line.text;
 }
 
 }  // namespace

@@ -37,13 +37,4 @@ TEST_F(CallSpacingTest, EveryCallWaitsTheRestOfTheSecond) {
     EXPECT_EQ(sleeps.size(), 1u);
 }
 
-TEST_F(CallSpacingTest, RealClockKeepsCallsASecondApart) {
-    CCallSpacing::Get().SetInterval(-1);
-    auto connection = Connection();
-    ASSERT_EQ(Call(*connection), RTM_OK);
-    ASSERT_EQ(Call(*connection), RTM_OK);
-    const auto requests = emulator->Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_GE(requests[1].time - requests[0].time, std::chrono::milliseconds(1000));
-}
 }  // namespace

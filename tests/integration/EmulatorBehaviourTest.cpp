@@ -1,6 +1,6 @@
 // What the other tests take on trust from the emulator, through the plug-in's own client: reads
-// select as the service does, a completed repeating task gets its next occurrence, the sample
-// account reads cleanly, and the faults that lose a reply act on the account first.
+// select as the service does, a completed repeating task gets its next occurrence, and the faults
+// that lose a reply act on the account first.
 #include "rtm/ServiceAddress.h"
 #include "tests/support/EmulatorFixture.h"
 
@@ -97,17 +97,6 @@ TEST_F(EmulatorBehaviourTest, CompletingAnEveryTaskAddsTheNextOccurrence) {
     EXPECT_TRUE(reply.Contains(wxT("due=\"2026-12-14T00:00:00Z\" has_due_time=\"0\""))) << reply;
     ASSERT_EQ(Store().FindSeries(ref.seriesId)->tasks.size(), 2u);
     EXPECT_FALSE(Store().FindSeries(ref.seriesId)->tasks[1].completed);
-}
-
-TEST_F(EmulatorBehaviourTest, TheSampleAccountConvertsWithoutAComplaint) {
-    std::string error;
-    ASSERT_TRUE(
-        Store().LoadSeedFile(CORVANE_TEST_DATA_DIR "/../../emulator/samples/sample-account.xml", &error))
-        << error;
-    EXPECT_EQ(Connection()->DownloadTasks(token, nullptr, icaltime_null_time()), RTM_OK);
-    EXPECT_EQ(host().added.size(), 6u);  // the completed one is left out
-    for (const FakeLogLine& line : host().logs)
-        EXPECT_GT(line.level, LOG_WARNING) << line.text;
 }
 
 // A fault that loses the reply lets the call act on the account first; a fault for one method

@@ -213,16 +213,6 @@ TEST_F(UploadTest, ARefusedFieldCallIsReportedAndTheRestStillReachTheService) {
     EXPECT_TRUE(host().messages[0].text.Contains(wxT("Call \"rtm.tasks.setTags\" failed:\nInvalid task")));
 }
 
-TEST_F(UploadTest, TheReReadToDoReplacesTheOfflineEntry) {
-    COfflineCalendar offline(wxFileName(tempDir, wxT("offline.ics")));
-    icalcomponent* local = Parse(Todo("host-7", "SUMMARY:Offline made\r\n"));
-    offline.StoreComponent(local);
-    icalcomponent_free(local);
-    Upload(Todo("host-7", "SUMMARY:Offline made\r\n"), &offline);
-    EXPECT_FALSE(offline.Components().Contains(wxT("host-7")));
-    ASSERT_EQ(offline.Components().Size(), 1u);
-}
-
 TEST_F(UploadTest, DeletionNeedsReadableIdsAndTakesOneTimelineEach) {
     icalcomponent* known = Parse(Todo("21:31", "SUMMARY:Report\r\nX-CORVANE-RTM-TASK-ID:41\r\n"));
     icalcomponent* local = Parse(Todo("made-in-host", "SUMMARY:Never uploaded\r\n"));

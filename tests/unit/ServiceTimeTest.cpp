@@ -40,14 +40,6 @@ TEST_F(ServiceTimeTest, ParsesEveryAcceptedShape) {
     }
 }
 
-TEST_F(ServiceTimeTest, ErrorGoesThroughTheHandlersLogWithPercentDoubled) {
-    CRTMHandler handler(nullptr, wxT("Work"), RTM_PLUGIN_NAME);
-    ParseServiceTime(wxT("50%"), &handler);
-    ASSERT_EQ(host().logs.size(), 1u);
-    EXPECT_EQ(host().logs[0].level, LOG_ERROR);
-    EXPECT_EQ(host().logs[0].raw, wxT("Work: Unknown time format: 50%%"));
-}
-
 TEST_F(ServiceTimeTest, Formats) {
     EXPECT_EQ(FormatServiceTime(MakeTime(2012, 5, 2, 0, 0, 0, false, true)), wxT("2012-05-02"));
     EXPECT_EQ(FormatServiceTime(MakeTime(2012, 5, 1, 8, 0, 0)), wxT("2012-05-01T08:00:00Z"));
