@@ -78,19 +78,21 @@ TEST_F(PollLoopTest, NoSecondReadIsQueuedWhileOneWaits) {
     EXPECT_TRUE(handler->IsQueued(true, ITEM_READ));
 }
 
-// An unreachable service keeps the change and retries a minute later; with the fall-back to a
-// direct connection allowed, every other retry comes at once.
-TEST_F(PollLoopTest, UnreachableServiceRetriesAMinuteLaterOrAtOnceDirect) {
-    for (const bool fallBack : {false, true}) {
+// A failure that may pass keeps the change and retries a minute later; an unreachable service
+// with the fall-back to a direct connection allowed is tried again at once every other time.
+TEST_F(PollLoopTest, FailuresThatMayPassRetryAMinuteLaterOrAtOnceDirect) {
+    const std::pair<uint32_t, bool> cases[] = {
+        {RTM_NO_CONNECTION, false}, {RTM_NO_CONNECTION, true}, {RTM_RETRY_LATER, true}};
+    for (const auto& c : cases) {
         handler = std::make_unique<CRTMHandler>(&config, wxT("Work"), RTM_PLUGIN_NAME);
         worker = std::make_unique<ScriptedWorker>(clock);
-        worker->writeResult = [] { return RTM_NO_CONNECTION; };
+        worker->writeResult = [&] { return c.first; };
         handler->Enqueue(true, ITEM_WRITE, Todo());
-        RunFor(200 * 1000, 0, fallBack);
+        RunFor(200 * 1000, 0, c.second);
         const std::vector<int64_t> writes = worker->TimesOf("write");
         ASSERT_GE(writes.size(), 4u);
         for (size_t i = 1; i < writes.size(); ++i) {
-            const bool atOnce = fallBack && i % 2 == 1;
+            const bool atOnce = c.first == RTM_NO_CONNECTION && c.second && i % 2 == 1;
             EXPECT_GE(writes[i] - writes[i - 1], atOnce ? 0 : 60000) << i;
             EXPECT_LE(writes[i] - writes[i - 1], atOnce ? 1000 : 61000) << i;
         }
