@@ -115,22 +115,3 @@ TEST_F(WorkerLifecycleTest, TheWorkersOwnSettings) {
     EXPECT_TRUE(WithoutTime(host().messages[0].text)
                     .StartsWith(wxT("Remember The Milk Error (Work)!\nAuthentication token is missing.")));
 }
-
-TEST_F(WorkerLifecycleTest, AChangeIsKeptWhenTheListCannotBeLookedUpForWantOfTheService) {
-    Authorised();
-    Config().Write(wxT("/Remember The Milk/Work/List"), wxT("Work"));
-    Handler().Start(nullptr);
-    ASSERT_TRUE(Handler().HasWorker());
-    ASSERT_TRUE(emulator->SetRefusing(true));
-    icalcomponent* todo = icalcomponent_new_vtodo();
-    icalcomponent_set_uid(todo, "new-1");
-    icalcomponent_set_summary(todo, "Written while offline");
-    ComponentArray array;
-    array.Add(todo);
-    Handler().WriteComponents(array);
-    icalcomponent_free(todo);
-    ASSERT_TRUE(Eventually([&] { return TraySeen(TRAY_FAILED); }));
-    Handler().SetEnabled(false);
-    EXPECT_EQ(Handler().QueueCount(true), 1u);
-    EXPECT_TRUE(Handler().IsQueued(true, ITEM_WRITE));
-}

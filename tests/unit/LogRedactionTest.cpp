@@ -1,11 +1,8 @@
 // What libcurl's trace and the client's own lines look like in the log: a prefix by type, the
 // right end trimmed, and passwords, credentials and tokens removed.
-#include "plugin/RTMHandler.h"
 #include "rtm/LogRedaction.h"
-#include "rtm/RTMConnection.h"
-#include "tests/support/FakeHost.h"
 
-#include <curl/curl.h>
+#include <gtest/gtest.h>
 
 #include <cstring>
 
@@ -57,17 +54,4 @@ TEST(RedactToken, EveryOccurrenceAndEveryEnding) {
     EXPECT_EQ(RedactFirst(wxT("k=1&k=2&z"), wxT("k="), wxT("&")), wxT("k=<REMOVED FROM LOG>&k=2&z"));
 }
 
-class DebugCallbackTest : public FakeHostTest {};
-
-TEST_F(DebugCallbackTest, WritesAtTraceLevelWithTheHandlersPrefix) {
-    CRTMHandler handler(nullptr, wxT("Work 100%"), RTM_PLUGIN_NAME);
-    char data[] = "Passwd=abc&x=50%";
-    EXPECT_EQ(
-        CRTMConnection::CurlDebugCallback(nullptr, CURLINFO_DATA_OUT, data, std::strlen(data), &handler), 0);
-    EXPECT_EQ(CRTMConnection::CurlDebugCallback(nullptr, CURLINFO_TEXT, data, 6, nullptr), 0);
-    ASSERT_EQ(host().logs.size(), 2u);
-    EXPECT_EQ(host().logs[0].level, LOG_TRACE);
-    EXPECT_EQ(host().logs[0].raw, wxT("Work 100%%: CURLINFO_DATA_OUT: Passwd=<REMOVED FROM LOG>&x=50%%"));
-    EXPECT_EQ(host().logs[1].raw, wxT("CURLINFO_TEXT: Passwd"));
-}
 }  // namespace
