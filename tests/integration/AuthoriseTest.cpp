@@ -33,15 +33,6 @@ class AuthoriseTest : public EmulatorTest {
 
     bool Authorise() { return Connection()->Authorise(); }
 
-    std::vector<std::string> Methods() {
-        std::vector<std::string> methods;
-        for (const auto& request : emulator->Requests()) {
-            if (!request.method.empty())
-                methods.push_back(request.method);
-        }
-        return methods;
-    }
-
     std::vector<wxString> pages;
     bool userApproves = true;
     std::function<void()> onBrowser;
