@@ -172,20 +172,6 @@ TEST_F(OfflineCalendarTest, ReadingGivesWhatLibicalsFileSetReads) {
     }
 }
 
-// --- Saving ------------------------------------------------------------------------------------------
-
-TEST_F(OfflineCalendarTest, SaveWritesTheHeaderAndTodosInStoreOrder) {
-    auto offline = Open();
-    for (const char* uid : {"b", "a", "c"})
-        offline->StoreComponent(Todo(uid).get());
-    offline->Save(true);
-    EXPECT_FALSE(offline->IsModified());
-    EXPECT_TRUE(host().HasLog(LOG_INFO, PREFIX + wxT("Writing offline file \"") + path + wxT("\"")));
-    EXPECT_EQ(ReadFile(path), std::string(HEAD) + "BEGIN:VTODO\r\nUID:b\r\nEND:VTODO\r\n" +
-                                  "BEGIN:VTODO\r\nUID:a\r\nEND:VTODO\r\n" +
-                                  "BEGIN:VTODO\r\nUID:c\r\nEND:VTODO\r\n" + "END:VCALENDAR\r\n");
-}
-
 TEST_F(OfflineCalendarTest, TimeZoneIsWrittenOnceBeforeItsFirstUser) {
     auto offline = Open();
     offline->StoreComponent(Todo("plain").get());
@@ -234,14 +220,6 @@ TEST_F(OfflineCalendarTest, SaveAfterReadingDoesNotTouchTheFile) {
     EXPECT_FALSE(host().HasLog(wxT("Writing offline file")));
     EXPECT_EQ(wxFileName(path).GetModificationTime(), past);
     EXPECT_EQ(ReadFile(path), content);
-}
-
-TEST_F(OfflineCalendarTest, SaveCreatesTheMissingDataDirectory) {
-    wxFileName nested(tempDir + wxT("/data"), wxT("Cal-Offline.ics"));
-    COfflineCalendar offline(nested);
-    offline.StoreComponent(Todo("1:1").get());
-    offline.Save(true);
-    EXPECT_TRUE(nested.FileExists());
 }
 
 // --- The store --------------------------------------------------------------------------------------

@@ -40,16 +40,6 @@ TEST_F(ServiceTimeTest, ParsesEveryAcceptedShape) {
     }
 }
 
-TEST_F(ServiceTimeTest, Formats) {
-    EXPECT_EQ(FormatServiceTime(MakeTime(2012, 5, 2, 0, 0, 0, false, true)), wxT("2012-05-02"));
-    EXPECT_EQ(FormatServiceTime(MakeTime(2012, 5, 1, 8, 0, 0)), wxT("2012-05-01T08:00:00Z"));
-    EXPECT_EQ(FormatServiceTime(MakeTime(2012, 5, 1, 8, 0, 0, false)), wxT("2012-05-01T08:00:00"));
-    // A time in another zone keeps its wall clock and has no Z.
-    icaltimetype zoned = MakeTime(2012, 5, 1, 8, 0, 0, false);
-    zoned.zone = icaltimezone_get_builtin_timezone("Europe/Berlin");
-    EXPECT_EQ(FormatServiceTime(zoned), wxT("2012-05-01T08:00:00"));
-}
-
 TEST_F(ServiceTimeTest, UtcToLocalDateFollowsTheZoneAndDaylightSaving) {
     const char* const EAST = "XST-3";  // UTC+3
     const char* const WEST = "EST5";   // UTC-5
