@@ -56,20 +56,6 @@ TEST_F(MethodCallTest, SuccessGivesThePayloadNodeAndTheTraceNeedsTheDebugBit) {
     EXPECT_TRUE(host().HasLog(LOG_TRACE, wxT("Work: CURLINFO_HEADER_IN: HTTP/1.1 200 OK")));
 }
 
-TEST_F(MethodCallTest, EmptyTokenIsNeitherSentNorParsed) {
-    auto connection = Connection();
-    RTMParams params = EchoParams();
-    params[wxT("auth_token")] = wxString();
-    reply = wxT("left alone");
-    EXPECT_EQ(connection->CallMethod(params, reply), RTM_OK);
-    EXPECT_EQ(reply, wxT("left alone"));
-    EXPECT_TRUE(host().HasLog(
-        LOG_ERROR, wxT("Work: The auth_token is missing for the method. The method was not called.")));
-    EXPECT_EQ(emulator->Requests().size(), 0u);
-    EXPECT_EQ(connection->ParseReply(RTM_OK, ECHO, wxString()), nullptr);
-    EXPECT_TRUE(host().messages.empty());
-}
-
 TEST_F(MethodCallTest, UnavailablePageIsReportedOnceWithStatusSeven) {
     emulator->InjectFault(rtmemu::Fault::Of(rtmemu::Fault::UnavailablePage));
     auto connection = Connection();

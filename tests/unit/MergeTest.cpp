@@ -119,11 +119,6 @@ TEST_F(MergeTest, TodosOnBothSidesKeepTheNewerVersion) {
     EXPECT_TRUE(offline->ToRemove().empty());
     EXPECT_EQ(Uids(offline->Components()), (std::vector<std::string>{"1:1", "1:2", "1:3", "1:4", "1:5"}));
     EXPECT_EQ(Text(online.Find(wxT("1:1"))) + Text(online.Find(wxT("1:2"))), onlineBefore);
-    // A LAST-MODIFIED hides DTSTAMP; no time at all is the oldest.
-    auto stampIgnored = Todo("c", Modified(LAST_SYNC) + DtStamp(LAST_SYNC + 100));
-    EXPECT_FALSE(COfflineCalendar::IsNewer(stampIgnored.get(), Todo("a", Modified(LAST_SYNC)).get()));
-    EXPECT_TRUE(COfflineCalendar::IsNewer(stampIgnored.get(), Todo("d").get()));
-    EXPECT_FALSE(COfflineCalendar::IsNewer(Todo("d").get(), nullptr));
 }
 
 // An incremental download leaves offline-only to-dos and newer offline versions alone, and

@@ -24,9 +24,4 @@ TEST(NetworkErrorText, CodeBeforeStatusAndUnknownValues) {
         EXPECT_EQ(GetNetworkErrorText(c.first, c.second), wxT("Unknown error")) << c.first << " " << c.second;
 }
 
-TEST(ProxyCredentials, ColonOnlyWithAPassword) {
-    EXPECT_EQ(MakeProxyCredentials(wxT("ann"), wxString()), wxT("ann"));
-    EXPECT_EQ(MakeProxyCredentials(wxT("ann"), wxT("p:w")), wxT("ann:p:w"));
-}
-
 }  // namespace
