@@ -41,6 +41,9 @@ TEST_F(AuthoriseCommandTest, StoresChecksAndRenewsTheTokenAndNeverShowsIt) {
                        "/services/auth/?api_key=" + rtmemu::DEFAULT_API_KEY + "&frob="),
         std::string::npos)
         << first.err;
+    for (const char* box : {"Please log in to Remember The Milk.\nYou need to authorize Corvane to access",
+                            "Continue after authorization.\nClick the OK button to continue after"})
+        EXPECT_NE(first.err.find(box), std::string::npos) << first.err;
     EXPECT_EQ(first.err.find("CRITICAL"), std::string::npos) << "nothing from GTK about the display";
 
     callSpacing = "0";

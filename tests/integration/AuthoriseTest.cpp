@@ -1,19 +1,11 @@
 // The authorisation exchange against the emulator: each stored state leads to the right calls,
-// messages and stored result, within one run and across runs.
+// messages and stored result, within one run and across runs (the first authorisation, a stored
+// token checked and a revoked one replaced are the host's end-to-end test).
 #include "rtm/BrowserLauncher.h"
 #include "rtm/ServiceAddress.h"
 #include "tests/support/EmulatorFixture.h"
 
 namespace {
-const wxString FIRST_MESSAGE =
-    wxT("Please log in to Remember The Milk.\nYou need to authorize Corvane to access your Remember The Milk "
-        "account. "
-        "Please log in to the Remember The Milk web site and give Corvane access to your account.\n\nYour "
-        "default web "
-        "browser will open automatically when you click the OK button.");
-const wxString SECOND_MESSAGE =
-    wxT("Continue after authorization.\nClick the OK button to continue after you have authorized Corvane.");
-
 class AuthoriseTest : public EmulatorTest {
   protected:
     void SetUp() override {
@@ -39,47 +31,6 @@ class AuthoriseTest : public EmulatorTest {
 };
 
 using Calls = std::vector<std::string>;
-
-TEST_F(AuthoriseTest, NewAuthorisationThroughTheBrowser) {
-    Handler().RunAuthorisation(nullptr);
-    EXPECT_EQ(Methods(), (Calls{"rtm.auth.getFrob", "rtm.auth.getToken"}));
-    ASSERT_EQ(host().messages.size(), 2u);
-    EXPECT_EQ(host().messages[0].text, FIRST_MESSAGE);
-    EXPECT_EQ(host().messages[1].text, SECOND_MESSAGE);
-    for (const FakeMessage& message : host().messages) {
-        EXPECT_EQ(message.style, MSG_STYLE_INFO);
-        EXPECT_FALSE(message.returnAtOnce);
-    }
-    const auto tokens = emulator->State().Tokens();
-    ASSERT_EQ(tokens.size(), 1u);
-    EXPECT_EQ(Stored(wxT("AuthToken")), wxString::FromUTF8(tokens[0].c_str()));
-    EXPECT_EQ(Stored(wxT("AuthFrob")), wxString());
-    for (const auto& request : emulator->Requests()) {
-        if (!request.method.empty()) {
-            EXPECT_TRUE(request.signatureValid) << request.method;
-        }
-    }
-}
-
-TEST_F(AuthoriseTest, AnAcceptedTokenIsKeptARejectedOneStartsOverInTheSameRun) {
-    const wxString token = wxString::FromUTF8(GrantedToken().c_str());
-    Store(wxT("AuthToken"), token);
-    EXPECT_TRUE(Authorise());
-    EXPECT_EQ(Methods(), (Calls{"rtm.auth.checkToken"}));
-    EXPECT_EQ(Stored(wxT("AuthToken")), token);
-    EXPECT_TRUE(host().messages.empty());
-    EXPECT_TRUE(pages.empty());
-
-    emulator->State().Revoke();
-    emulator->ClearRequests();
-    EXPECT_TRUE(Authorise());
-    EXPECT_EQ(Methods(), (Calls{"rtm.auth.checkToken", "rtm.auth.getFrob", "rtm.auth.getToken"}));
-    EXPECT_EQ(host().messages.size(), 2u);
-    EXPECT_EQ(pages.size(), 1u);
-    EXPECT_FALSE(Stored(wxT("AuthToken")).empty());
-    EXPECT_NE(Stored(wxT("AuthToken")), token);
-    EXPECT_EQ(Stored(wxT("AuthFrob")), wxString());
-}
 
 TEST_F(AuthoriseTest, FailureAtTheLastStepKeepsTheFrobForTheNextRun) {
     onBrowser = [this] { emulator->SetRefusing(true); };

@@ -76,18 +76,6 @@ TEST_F(DownloadTest, AnIncrementalReadBringsChangesAndDeletions) {
     EXPECT_EQ(AddedUids(0x8004), std::set<std::string>{"23:34"});
 }
 
-TEST_F(DownloadTest, TheReplyIsDumpedOnlyAtTheDebugLevel) {
-    const wxString dump = tempDir + wxT("/RTMDump.xml");
-    host().logLevel = 15;
-    Connection()->DownloadTasks(token, nullptr, icaltime_null_time());
-    EXPECT_FALSE(wxFileName::FileExists(dump));
-    host().logLevel = 31;
-    Connection()->DownloadTasks(token, nullptr, icaltime_null_time());
-    wxString text;
-    ASSERT_TRUE(wxFFile(dump).ReadAll(&text, wxConvUTF8));
-    EXPECT_TRUE(text.Contains(wxT("<taskseries id=\"33\"")));
-}
-
 TEST_F(DownloadTest, WithAnOfflineCopyTheMergeRunsAndLastSyncIsWritten) {
     wxFileName file(tempDir, wxT("offline.ics"));
     COfflineCalendar offline(file);

@@ -172,21 +172,6 @@ TEST_F(OfflineCalendarTest, ReadingGivesWhatLibicalsFileSetReads) {
     }
 }
 
-TEST_F(OfflineCalendarTest, TimeZoneIsWrittenOnceBeforeItsFirstUser) {
-    auto offline = Open();
-    offline->StoreComponent(Todo("plain").get());
-    offline->StoreComponent(Todo("first", HELSINKI_DUE).get());
-    offline->StoreComponent(Todo("second", HELSINKI_DUE).get());
-    offline->Save(true);
-
-    const std::string text = ReadFile(path);
-    EXPECT_EQ(Count(text, "BEGIN:VTIMEZONE"), 1u);
-    const size_t zone = text.find("BEGIN:VTIMEZONE");
-    EXPECT_GT(zone, text.find("UID:plain"));
-    EXPECT_LT(zone, text.find("UID:first"));
-    EXPECT_EQ(text.rfind("BEGIN:VTODO", zone), text.find("BEGIN:VTODO"));  // no to-do starts between
-}
-
 TEST_F(OfflineCalendarTest, SkipCompletedLeavesCompletedTodosOutButKeepsTheirZone) {
     auto offline = Open();
     offline->StoreComponent(Todo("1:1", std::string(HELSINKI_DUE) + "STATUS:COMPLETED\r\n").get());
@@ -204,22 +189,6 @@ TEST_F(OfflineCalendarTest, SkipCompletedLeavesCompletedTodosOutButKeepsTheirZon
     offline->StoreComponent(Todo("1:1", "STATUS:COMPLETED\r\n").get());
     offline.reset();
     EXPECT_NE(ReadFile(path).find("UID:1:1"), std::string::npos);
-}
-
-TEST_F(OfflineCalendarTest, SaveAfterReadingDoesNotTouchTheFile) {
-    Open()->StoreComponent(Todo("1:1", "STATUS:COMPLETED\r\n").get());
-    const std::string content = ReadFile(path);
-    const wxDateTime past(1, wxDateTime::Jan, 2020, 12, 0, 0);
-    ASSERT_TRUE(file.SetTimes(nullptr, &past, nullptr));
-    host().logs.clear();
-    {
-        auto offline = Open();
-        offline->Save(true);
-        offline->Save(false);
-    }
-    EXPECT_FALSE(host().HasLog(wxT("Writing offline file")));
-    EXPECT_EQ(wxFileName(path).GetModificationTime(), past);
-    EXPECT_EQ(ReadFile(path), content);
 }
 
 // --- The store --------------------------------------------------------------------------------------
