@@ -57,6 +57,12 @@ TEST_F(HostStoreTest, ComponentsAreKeptByUidAndFailuresAreReported) {
     EXPECT_FALSE(unwritable.Save(error));
     EXPECT_TRUE(error.Contains(wxT("missing-dir")));
     EXPECT_TRUE(unwritable.IsModified());
+    wxFileName::Mkdir(wxString::FromUTF8(dir + "/Taken.ics"));  // written, but not put in place
+    CalendarStore taken(wxString::FromUTF8(dir + "/Taken.ics"));
+    taken.Put(Todo("1:2", "x"));
+    EXPECT_FALSE(taken.Save(error));
+    EXPECT_FALSE(wxFileName::FileExists(wxString::FromUTF8(dir + "/Taken.ics.tmp")))
+        << "no temporary file left";
 }
 
 TEST_F(HostStoreTest, EveryCalendarHasAStoreFileOfItsOwn) {

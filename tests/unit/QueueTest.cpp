@@ -94,3 +94,22 @@ TEST_F(QueueTest, RefreshDuringADownloadKeepsTheNextReadFull) {
     handler->CompleteRead(start);
     EXPECT_EQ(icaltime_compare(handler->GetLastRead(), start), 0);
 }
+
+// One change per to-do waits: a later write takes the waiting one's place. What waits, and the
+// change on its way to the service, survive in the journal when the host ends.
+TEST_F(QueueTest, OneChangePerToDoWaitsAndTheJournalKeepsTheOneInFlight) {
+    WithOffline(false);
+    const wxString pending = tempDir + wxT("/Pending.journal"), added = tempDir + wxT("/Added.journal");
+    handler->LoadJournal(pending, added);
+    icalcomponent* later = NewTodo("b");
+    icalcomponent_set_summary(later, "later");
+    for (icalcomponent* todo : {NewTodo("a"), NewTodo("b"), later})
+        handler->Enqueue(true, ITEM_WRITE, todo);
+    EXPECT_EQ(handler->QueueCount(true), 2u);
+    std::unique_ptr<QueueItem> inFlight = handler->Dequeue(true);
+    WithOffline(false);
+    handler->LoadJournal(pending, added);
+    ASSERT_EQ(handler->QueueCount(true), 2u);
+    EXPECT_STREQ(icalcomponent_get_uid(handler->Dequeue(true)->component), "a");
+    EXPECT_STREQ(icalcomponent_get_summary(handler->Dequeue(true)->component), "later");
+}
