@@ -50,7 +50,7 @@ TEST_F(AuthoriseTest, FailureAtTheLastStepKeepsTheFrobForTheNextRun) {
     host().messages.clear();
     EXPECT_TRUE(Authorise());
     EXPECT_EQ(Methods(), (Calls{"rtm.auth.getToken"}));
-    EXPECT_EQ(emulator->Requests()[0].params.find("frob")->second, std::string(frob.utf8_str()));
+    EXPECT_EQ(Param("rtm.auth.getToken", "frob"), std::string(frob.utf8_str()));
     EXPECT_EQ(pages.size(), 1u);
     EXPECT_TRUE(host().messages.empty());
     EXPECT_FALSE(Stored(wxT("AuthToken")).empty());
