@@ -1,3 +1,4 @@
+// The rule for the spacing of method calls, on an injected clock, and where the service lives.
 #include "rtm/CallSpacing.h"
 #include "rtm/ServiceAddress.h"
 
@@ -26,39 +27,35 @@ class SpacingRule : public ::testing::Test {
     int64_t now = 1000000;
 };
 
+// The rest of the second after the last call ended; the same millisecond and a clock that went
+// back wait the whole second.
 TEST_F(SpacingRule, WaitsTheRestOfTheSecond) {
     EXPECT_EQ(CCallSpacing::Get().WaitBeforeCall(), 0);  // first call of the process
-    EXPECT_EQ(WaitAfter(300), 700);
-    EXPECT_EQ(WaitAfter(999), 1);
-    EXPECT_EQ(WaitAfter(1000), 0);
-    EXPECT_EQ(WaitAfter(86400000), 0);
+    const std::pair<int64_t, long> cases[] = {{300, 700},    {999, 1},  {1000, 0},
+                                              {86400000, 0}, {0, 1000}, {-5000, 1000}};
+    for (const auto& c : cases)
+        EXPECT_EQ(WaitAfter(c.first), c.second) << c.first;
 }
 
-TEST_F(SpacingRule, SameMillisecondAndBackwardClockWaitTheWholeSecond) {
-    EXPECT_EQ(WaitAfter(0), 1000);
-    EXPECT_EQ(WaitAfter(-5000), 1000);
-}
-
-TEST_F(SpacingRule, RealServiceAlwaysGetsTheFullSecond) {
+TEST_F(SpacingRule, OnlyAnotherServiceMayBeSpacedLess) {
+    wxUnsetEnv(RTM_SERVICE_URL_VARIABLE);
+    EXPECT_EQ(ServiceRestEndpoint(), wxT("https://api.rememberthemilk.com/services/rest/"));
+    EXPECT_EQ(ServiceAuthPage(), wxT("https://www.rememberthemilk.com/services/auth/"));
     CCallSpacing::Get().SetInterval(0);
     wxSetEnv(wxT("RTM_CALL_SPACING_MS"), wxT("0"));
-    EXPECT_TRUE(IsDefaultService());
-    EXPECT_EQ(CCallSpacing::Get().Interval(), 1000);
-    EXPECT_EQ(WaitAfter(10), 990);
-    wxSetEnv(RTM_SERVICE_URL_VARIABLE, wxT("https://api.rememberthemilk.com/"));
-    EXPECT_EQ(CCallSpacing::Get().Interval(), 1000);
-}
-
-TEST_F(SpacingRule, OtherAddressesMayBeSpacedLess) {
-    wxSetEnv(RTM_SERVICE_URL_VARIABLE, wxT("http://127.0.0.1:8099"));
-    EXPECT_EQ(CCallSpacing::Get().Interval(), 1000);
-    wxSetEnv(wxT("RTM_CALL_SPACING_MS"), wxT("250"));
-    EXPECT_EQ(CCallSpacing::Get().Interval(), 250);
-    EXPECT_EQ(WaitAfter(50), 200);
-    CCallSpacing::Get().SetInterval(0);
+    for (const wxChar* real : {wxT(""), wxT("https://api.rememberthemilk.com/")}) {
+        wxSetEnv(RTM_SERVICE_URL_VARIABLE, real);
+        EXPECT_TRUE(IsDefaultService()) << real;
+        EXPECT_EQ(CCallSpacing::Get().Interval(), 1000) << real;
+    }
+    wxSetEnv(RTM_SERVICE_URL_VARIABLE, wxT(" http://127.0.0.1:8099// "));
+    EXPECT_EQ(ServiceRestEndpoint(), wxT("http://127.0.0.1:8099/services/rest/"));
+    EXPECT_EQ(ServiceAuthPage(), wxT("http://127.0.0.1:8099/services/auth/"));
     EXPECT_EQ(WaitAfter(0), 0);
-    wxSetEnv(wxT("RTM_CALL_SPACING_MS"), wxT("soon"));
     CCallSpacing::Get().SetInterval(-1);
+    wxSetEnv(wxT("RTM_CALL_SPACING_MS"), wxT("250"));
+    EXPECT_EQ(WaitAfter(50), 200);
+    wxSetEnv(wxT("RTM_CALL_SPACING_MS"), wxT("soon"));
     EXPECT_EQ(CCallSpacing::Get().Interval(), 1000);
 }
 }  // namespace
