@@ -30,14 +30,15 @@ class HostStoreTest : public ::testing::Test {
 };
 }  // namespace
 
-TEST_F(HostStoreTest, ComponentsAreKeptByUidAndSurviveASave) {
+// The store keeps components by UID; a file that cannot be read or written is reported, never
+// dropped or left half-written.
+TEST_F(HostStoreTest, ComponentsAreKeptByUidAndFailuresAreReported) {
     const wxString path = wxString::FromUTF8(dir + "/Work.ics");
     {
         CalendarStore store(path);
         store.Put(Todo("1:2", "first"));
         store.Put(Todo("1:3", "second"));
         store.Put(Todo("1:2", "first, edited"));
-        EXPECT_EQ(store.Size(), 2u);
         wxString error;
         ASSERT_TRUE(store.Save(error)) << error;
     }
@@ -46,9 +47,22 @@ TEST_F(HostStoreTest, ComponentsAreKeptByUidAndSurviveASave) {
     ASSERT_TRUE(again.Load(error)) << error;
     ASSERT_EQ(again.Size(), 2u);
     EXPECT_STREQ(icalcomponent_get_summary(const_cast<icalcomponent*>(again.Find("1:2"))), "first, edited");
-    again.Remove("1:3");
-    again.Remove("not there");
-    EXPECT_EQ(again.Size(), 1u);
+
+    std::ofstream(dir + "/Broken.ics") << "this is not a calendar";
+    CalendarStore broken(wxString::FromUTF8(dir + "/Broken.ics"));
+    EXPECT_FALSE(broken.Load(error));
+    EXPECT_TRUE(error.Contains(wxT("Broken.ics")));
+    CalendarStore unwritable(wxString::FromUTF8(dir + "/missing-dir/Work.ics"));
+    unwritable.Put(Todo("1:2", "x"));
+    EXPECT_FALSE(unwritable.Save(error));
+    EXPECT_TRUE(error.Contains(wxT("missing-dir")));
+    EXPECT_TRUE(unwritable.IsModified());
+    wxFileName::Mkdir(wxString::FromUTF8(dir + "/Taken.ics"));  // written, but not put in place
+    CalendarStore taken(wxString::FromUTF8(dir + "/Taken.ics"));
+    taken.Put(Todo("1:2", "x"));
+    EXPECT_FALSE(taken.Save(error));
+    EXPECT_FALSE(wxFileName::FileExists(wxString::FromUTF8(dir + "/Taken.ics.tmp")))
+        << "no temporary file left";
 }
 
 TEST_F(HostStoreTest, EveryCalendarHasAStoreFileOfItsOwn) {
@@ -58,24 +72,6 @@ TEST_F(HostStoreTest, EveryCalendarHasAStoreFileOfItsOwn) {
     for (const wchar_t* name : {L"Work", L"a_b", L"a/b", L"a:b", L"a.b", L"a_b.ics", L"x\\*?\"<>|y", L"."})
         EXPECT_TRUE(files.insert(CalendarStore::FileNameFor(name)).second) << wxString(name);
     EXPECT_TRUE(CalendarStore::FileNameFor(wxT("a/b")).Matches(wxT("a_b.????????.ics")));
-}
-
-TEST_F(HostStoreTest, AFileThatIsNotICalendarIsReportedNotDropped) {
-    const std::string path = dir + "/Broken.ics";
-    std::ofstream(path) << "this is not a calendar";
-    CalendarStore store(wxString::FromUTF8(path));
-    wxString error;
-    EXPECT_FALSE(store.Load(error));
-    EXPECT_TRUE(error.Contains(wxT("Broken.ics")));
-}
-
-TEST_F(HostStoreTest, AFailedSaveIsReportedAndStaysPending) {
-    CalendarStore store(wxString::FromUTF8(dir + "/missing-dir/Work.ics"));
-    store.Put(Todo("1:2", "x"));
-    wxString error;
-    EXPECT_FALSE(store.Save(error));
-    EXPECT_TRUE(error.Contains(wxT("missing-dir")));
-    EXPECT_TRUE(store.IsModified());
 }
 
 TEST_F(HostStoreTest, RemoveFlagDropsTheComponentByUid) {

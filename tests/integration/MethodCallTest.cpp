@@ -37,9 +37,10 @@ class MethodCallTest : public EmulatorTest {
     wxString reply;
 };
 
-TEST_F(MethodCallTest, SuccessGivesThePayloadNode) {
+TEST_F(MethodCallTest, SuccessGivesThePayloadNodeAndTheTraceNeedsTheDebugBit) {
+    host().logLevel = 1 | 2 | 4 | 8;
     auto connection = Connection();
-    const uint32_t status = Call(*connection);
+    uint32_t status = Call(*connection);
     ASSERT_EQ(status, RTM_OK);
     wxXmlNode* node = connection->ParseReply(status, ECHO, reply);
     ASSERT_NE(node, nullptr);
@@ -48,20 +49,12 @@ TEST_F(MethodCallTest, SuccessGivesThePayloadNode) {
     EXPECT_TRUE(
         host().HasLog(LOG_INFO, wxT("Work: Url: ") + Services().address.RestEndpoint() + wxT("?api_key=")));
     EXPECT_TRUE(host().HasLog(LOG_INFO, wxT("Work: Result: (0) 200 OK.")));
-}
+    EXPECT_EQ(host().CountLogs(wxT("CURLINFO_")) + host().CountLogs(wxT("Curl error: ")), 0u);
 
-TEST_F(MethodCallTest, EmptyTokenIsNeitherSentNorParsed) {
-    auto connection = Connection();
-    RTMParams params = EchoParams();
-    params[wxT("auth_token")] = wxString();
-    reply = wxT("left alone");
-    EXPECT_EQ(connection->CallMethod(params, reply), RTM_OK);
-    EXPECT_EQ(reply, wxT("left alone"));
-    EXPECT_TRUE(host().HasLog(
-        LOG_ERROR, wxT("Work: The auth_token is missing for the method. The method was not called.")));
-    EXPECT_EQ(emulator->Requests().size(), 0u);
-    EXPECT_EQ(connection->ParseReply(RTM_OK, ECHO, wxString()), nullptr);
-    EXPECT_TRUE(host().messages.empty());
+    host().logLevel = 31;
+    EXPECT_EQ(Call(*connection), RTM_OK);
+    EXPECT_TRUE(host().HasLog(LOG_TRACE, wxT("Work: CURLINFO_HEADER_OUT: GET /services/rest/?api_key=")));
+    EXPECT_TRUE(host().HasLog(LOG_TRACE, wxT("Work: CURLINFO_HEADER_IN: HTTP/1.1 200 OK")));
 }
 
 TEST_F(MethodCallTest, UnavailablePageIsReportedOnceWithStatusSeven) {
@@ -78,23 +71,23 @@ TEST_F(MethodCallTest, UnavailablePageIsReportedOnceWithStatusSeven) {
     EXPECT_TRUE(host().messages[0].text.StartsWith(wxT("[")));
 }
 
-TEST_F(MethodCallTest, RefusedConnectionIsNoConnectionReportedOnce) {
-    UseAddress(wxString::Format(wxT("http://127.0.0.1:%d"), ClosedPort()));
-    auto connection = Connection();
-    const uint32_t status = Call(*connection);
-    EXPECT_EQ(status, RTM_NO_CONNECTION);
-    EXPECT_EQ(connection->ParseReply(status, ECHO, reply), nullptr);
-    ASSERT_EQ(host().messages.size(), 1u);
-    EXPECT_EQ(Reports()[0], wxT("Remember The Milk Error (Work)!\nServer returned result: (7) 0 ") +
-                                CONNECT_TEXT + wxT("."));
-}
-
-TEST_F(MethodCallTest, UnknownHostIsNoConnection) {
-    UseAddress(wxT("http://host.invalid"));
-    auto connection = Connection();
-    EXPECT_EQ(Call(*connection), RTM_NO_CONNECTION);
-    ASSERT_EQ(host().messages.size(), 1u);
-    EXPECT_TRUE(Reports()[0].Contains(wxT("Server returned result: (6) 0 Unable to resolve the host.")));
+TEST_F(MethodCallTest, UnreachableServiceIsNoConnectionReportedOnce) {
+    const std::pair<wxString, wxString> cases[] = {
+        {wxString::Format(wxT("http://127.0.0.1:%d"), ClosedPort()),
+         wxT("Server returned result: (7) 0 ") + CONNECT_TEXT + wxT(".")},
+        {wxT("http://host.invalid"), wxT("Server returned result: (6) 0 Unable to resolve the host.")}};
+    for (const auto& c : cases) {
+        host().messages.clear();
+        UseAddress(c.first);
+        auto connection = Connection();
+        const uint32_t status = Call(*connection);
+        EXPECT_EQ(status, RTM_NO_CONNECTION);
+        EXPECT_EQ(connection->LastOutcome(), CallOutcome::NOT_SENT);
+        EXPECT_EQ(connection->ParseReply(status, ECHO, reply), nullptr);
+        ASSERT_EQ(host().messages.size(), 1u);
+        EXPECT_TRUE(Reports()[0].StartsWith(wxT("Remember The Milk Error (Work)!\n") + c.second))
+            << Reports()[0];
+    }
 }
 
 TEST_F(MethodCallTest, ServerErrorPagesAreReportedWithTheirStatus) {
@@ -141,13 +134,19 @@ TEST_F(MethodCallTest, EnvelopeChecks) {
     EXPECT_EQ(Reports()[0],
               wxT("Remember The Milk Error (Work)!\nUnknown response for call \"rtm.test.echo\"."));
 
-    // A failure envelope with the service's message.
+    // A failure envelope with the service's message, injected or the service's own.
     host().messages.clear();
     emulator->InjectFault(rtmemu::Fault::Envelope(105));
     EXPECT_EQ(connection->ParseReply(Call(*connection), ECHO, reply), nullptr);
-    ASSERT_EQ(host().messages.size(), 1u);
+    EXPECT_EQ(connection->LastOutcome(), CallOutcome::REFUSED);
+    RTMParams params = EchoParams();
+    params[wxT("api_key")] = wxT("0000");
+    EXPECT_EQ(connection->ParseReply(connection->CallMethod(params, reply), ECHO, reply), nullptr);
+    ASSERT_EQ(host().messages.size(), 2u);
     EXPECT_EQ(Reports()[0], wxT("Remember The Milk Error (Work)!\nCall \"rtm.test.echo\" failed:\nService "
                                 "currently unavailable"));
+    EXPECT_EQ(Reports()[1],
+              wxT("Remember The Milk Error (Work)!\nCall \"rtm.test.echo\" failed:\nInvalid API Key"));
 
     // "fail" without an err element, a body that is not XML, a truncated one, an empty one: null, no report.
     host().messages.clear();
@@ -172,16 +171,6 @@ TEST_F(MethodCallTest, EnvelopeChecks) {
         EXPECT_EQ(node->GetNodeContent(), frob);
     }
     EXPECT_TRUE(host().messages.empty());
-}
-
-TEST_F(MethodCallTest, ServiceErrorsComeBackAsEnvelopes) {
-    auto connection = Connection();
-    RTMParams params = EchoParams();
-    params[wxT("api_key")] = wxT("0000");
-    EXPECT_EQ(connection->ParseReply(connection->CallMethod(params, reply), ECHO, reply), nullptr);
-    ASSERT_EQ(host().messages.size(), 1u);
-    EXPECT_EQ(Reports()[0],
-              wxT("Remember The Milk Error (Work)!\nCall \"rtm.test.echo\" failed:\nInvalid API Key"));
 }
 
 TEST_F(MethodCallTest, SuppressedErrorsGoToTheLog) {
@@ -244,20 +233,6 @@ TEST_F(MethodCallTest, ConnectionMayOutliveItsHandler) {
     EXPECT_EQ(host().logs.size(), lines);
 }
 
-TEST_F(MethodCallTest, TraceOnlyWithTheDebugBit) {
-    host().logLevel = 1 | 2 | 4 | 8;
-    auto connection = Connection();
-    EXPECT_EQ(Call(*connection), RTM_OK);
-    EXPECT_EQ(host().CountLogs(wxT("CURLINFO_")), 0u);
-    EXPECT_EQ(host().CountLogs(wxT("Curl error: ")), 0u);
-    EXPECT_EQ(host().CountLogs(wxT("Work: Url: ")), 1u);
-    EXPECT_EQ(host().CountLogs(wxT("Work: Result: ")), 1u);
-
-    host().logLevel = 31;
-    EXPECT_EQ(Call(*connection), RTM_OK);
-    EXPECT_TRUE(host().HasLog(LOG_TRACE, wxT("Work: CURLINFO_HEADER_OUT: GET /services/rest/?api_key=")));
-    EXPECT_TRUE(host().HasLog(LOG_TRACE, wxT("Work: CURLINFO_HEADER_IN: HTTP/1.1 200 OK")));
-}
 }  // namespace
 
 namespace {

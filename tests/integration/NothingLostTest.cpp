@@ -15,17 +15,6 @@
 #include <string>
 
 namespace {
-const char* const SEED = R"(<account>
-  <lists>
-    <list id="21" name="Work">
-      <taskseries id="31" name="Report" modified="2026-12-01T09:00:00Z">
-        <notes><note id="51" title="C2:description">Old text</note></notes>
-        <task id="41" priority="1"/></taskseries>
-    </list>
-    <list id="22" name="Errands"/>
-  </lists>
-</account>)";
-
 class TestWorker : public CRTMThread {
   public:
     using CRTMThread::CRTMThread;
@@ -41,7 +30,8 @@ class NothingLostTest : public EmulatorTest {
     void SetUp() override {
         EmulatorTest::SetUp();
         std::string error;
-        ASSERT_TRUE(emulator->State().Tasks().LoadSeedText(SEED, &error)) << error;
+        ASSERT_TRUE(emulator->State().Tasks().LoadSeedFile(CORVANE_TEST_DATA_DIR "/account.xml", &error))
+            << error;
         Store(wxT("AuthToken"), wxString::FromUTF8(GrantedToken().c_str()));
     }
     void Offline(bool on) { Config().Write(wxT("/Remember The Milk/Work/KeepOfflineCopy"), on); }
@@ -194,11 +184,11 @@ TEST_F(NothingLostTest, AFailedListLookUpIsRetriedNeverTakenForAllLists) {
     Config().Write(wxT("/Remember The Milk/Work/List"), wxT("Errands"));
     DropHandler();
     OnFirst("rtm.lists.getList", [&] { emulator->InjectFault(rtmemu::Fault::Status(500)); });
-    Write(Todo("host-1", "SUMMARY:Milk\r\n"));
+    Write(Todo("host-1", "SUMMARY:Bread\r\n"));
     RunWorker();
-    ASSERT_EQ(SeriesNamed("Milk"), 1u);
+    ASSERT_EQ(SeriesNamed("Bread"), 1u);
     for (const auto& series : emulator->State().Tasks().AllSeries()) {
-        if (series.name == "Milk") {
+        if (series.name == "Bread") {
             EXPECT_EQ(series.listId, "22");
         }
     }

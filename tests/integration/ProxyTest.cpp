@@ -28,39 +28,29 @@ TEST_F(ProxyTest, FallsBackToDirectQuietlyAndStaysDirect) {
     EXPECT_EQ(host().CountLogs(wxT("Work: Result: (7) 0")), 1u);
     EXPECT_EQ(emulator->CountCalls("rtm.test.echo"), 1u);
 
-    // The next call goes direct at once.
+    // The next call goes direct at once, as does any call of a connection made to bypass it.
     EXPECT_EQ(connection->CallMethod(EchoParams(), reply), RTM_OK);
+    EXPECT_EQ(Connection(true)->CallMethod(EchoParams(), reply), RTM_OK);
     EXPECT_EQ(host().CountLogs(wxT("Work: Result: (7) 0")), 1u);
-    EXPECT_EQ(emulator->CountCalls("rtm.test.echo"), 2u);
+    EXPECT_EQ(emulator->CountCalls("rtm.test.echo"), 3u);
 }
 
-TEST_F(ProxyTest, WithoutFallBackTheProxyFailureIsReported) {
-    UseProxy(RefusingProxy(), false);
-    auto connection = Connection();
-    EXPECT_EQ(connection->CallMethod(EchoParams(), reply), RTM_NO_CONNECTION);
-    EXPECT_FALSE(connection->BypassesProxy());
-    ASSERT_EQ(host().messages.size(), 1u);
-    EXPECT_TRUE(WithoutTime(host().messages[0].text)
-                    .StartsWith(wxT("Remember The Milk Error (Work)!\nServer returned result: (7) 0 ")));
+TEST_F(ProxyTest, WithoutFallBackOrADirectRouteTheFailureIsReportedOnce) {
+    for (const bool fallBack : {false, true}) {
+        host().messages.clear();
+        DropHandler();  // the handler takes the network parameters when it is made
+        UseProxy(RefusingProxy(), fallBack);
+        if (fallBack)
+            UseAddress(wxString::Format(wxT("http://127.0.0.1:%d"), ClosedPort()));
+        auto connection = Connection();
+        EXPECT_EQ(connection->CallMethod(EchoParams(), reply), RTM_NO_CONNECTION);
+        EXPECT_EQ(connection->BypassesProxy(), fallBack);
+        ASSERT_EQ(host().messages.size(), 1u);
+        EXPECT_TRUE(WithoutTime(host().messages[0].text)
+                        .StartsWith(wxT("Remember The Milk Error (Work)!\nServer returned result: (7) 0 ")));
+    }
+    EXPECT_EQ(host().CountLogs(wxT("Work: Result: (7) 0")), 3u);  // once, then both routes
     EXPECT_EQ(emulator->Requests().size(), 0u);
-}
-
-TEST_F(ProxyTest, BothRoutesFailingIsReportedOnce) {
-    UseProxy(RefusingProxy(), true);
-    UseAddress(wxString::Format(wxT("http://127.0.0.1:%d"), ClosedPort()));
-    auto connection = Connection();
-    EXPECT_EQ(connection->CallMethod(EchoParams(), reply), RTM_NO_CONNECTION);
-    EXPECT_EQ(host().CountLogs(wxT("Work: Result: (7) 0")), 2u);
-    ASSERT_EQ(host().messages.size(), 1u);
-    EXPECT_TRUE(host().messages[0].text.Contains(
-        wxT("Server returned result: (7) 0 Unable to connect to the server.")));
-}
-
-TEST_F(ProxyTest, BypassingConnectionIgnoresTheProxy) {
-    UseProxy(RefusingProxy(), false);
-    auto connection = Connection(true);
-    EXPECT_EQ(connection->CallMethod(EchoParams(), reply), RTM_OK);
-    EXPECT_TRUE(host().messages.empty());
 }
 
 // A proxy that answers every request itself and keeps what it was sent.
@@ -103,15 +93,10 @@ TEST_F(ProxyTest, HttpProxyGetsTheRequestAndBasicCredentials) {
     EXPECT_EQ(proxy.target.rfind(emulator->BaseUrl() + "/services/rest/?api_key=", 0), 0u) << proxy.target;
     EXPECT_EQ(proxy.authorization, "Basic YW5uOnMzY3JldA==");  // ann:s3cret
     EXPECT_FALSE(connection->BypassesProxy());
-}
-
-TEST_F(ProxyTest, ProxyWithoutUserSendsNoCredentials) {
-    RecordingProxy proxy;
-    UseProxy(wxString::Format(wxT("127.0.0.1:%d"), proxy.port), false);
-    host().network.proxyPassword = wxT("unused");
-    auto connection = Connection();
-    EXPECT_EQ(connection->CallMethod(EchoParams(), reply), RTM_OK);
-    EXPECT_TRUE(proxy.authorization.empty());
+    host().network.proxyUser = wxString();
+    DropHandler();
+    EXPECT_EQ(Connection()->CallMethod(EchoParams(), reply), RTM_OK);
+    EXPECT_TRUE(proxy.authorization.empty()) << "no user, no credentials";
 }
 
 TEST_F(ProxyTest, RunAuthorisationDecodesTheHandlersProxyPassword) {

@@ -51,27 +51,6 @@ TEST_F(SigningTest, AwkwardValuesArriveIntactAndSigned) {
     EXPECT_EQ(target.find("&api_sig="), target.rfind("&"));
 }
 
-TEST_F(SigningTest, ParametersGoInSortedOrderWithTheSignatureLast) {
-    RTMParams params;
-    params[wxT("method")] = wxT("rtm.test.echo");
-    params[wxT("list_id")] = wxT("2002");
-    params[wxT("auth_token")] = wxT("t456");
-    params[wxT("api_key")] = RTM_API_KEY;
-    auto connection = Connection();
-    wxString reply;
-    ASSERT_EQ(connection->CallMethod(params, reply), RTM_OK);
-    const auto requests = emulator->Requests();
-    ASSERT_EQ(requests.size(), 1u);
-    const std::string expectedStart = std::string("/services/rest/?api_key=") + rtmemu::DEFAULT_API_KEY +
-                                      "&auth_token=t456&list_id=2002&method=rtm.test.echo&api_sig=";
-    EXPECT_EQ(requests[0].target.rfind(expectedStart, 0), 0u) << requests[0].target;
-    EXPECT_TRUE(requests[0].signatureValid);
-    // The signature is the secret, then each name and value run together.
-    const wxString expected = CRTMConnection::Sign(wxString(wxT("api_key")) + RTM_API_KEY +
-                                                   wxT("auth_tokent456list_id2002methodrtm.test.echo"));
-    EXPECT_EQ(requests[0].target.substr(expectedStart.size()), std::string(expected.utf8_str()));
-}
-
 TEST_F(SigningTest, TamperedSignatureIsRejectedByTheService) {
     // The emulator keeps the client honest: a request signed with another secret fails with 96.
     rtmemu::EmulatorOptions options;

@@ -85,6 +85,24 @@ std::string EmulatorTest::GrantedToken() {
     return state.ExchangeFrob(frob)->token;
 }
 
+std::vector<std::string> EmulatorTest::Methods() const {
+    std::vector<std::string> methods;
+    for (const auto& request : emulator->Requests())
+        if (!request.method.empty())
+            methods.push_back(request.method);
+    return methods;
+}
+
+std::string EmulatorTest::Param(const std::string& method, const std::string& name) const {
+    std::string value = "<absent>";
+    for (const auto& request : emulator->Requests()) {
+        const auto found = request.params.find(name);
+        if (request.method == method)
+            value = found == request.params.end() ? "<absent>" : found->second;
+    }
+    return value;
+}
+
 RTMParams EmulatorTest::EchoParams() {
     RTMParams params;
     params[wxT("api_key")] = RTM_API_KEY;

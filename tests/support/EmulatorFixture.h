@@ -10,6 +10,8 @@
 #include <wx/config.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 class EmulatorTest : public FakeHostTest {
   protected:
@@ -38,6 +40,11 @@ class EmulatorTest : public FakeHostTest {
     wxString Stored(const wxString& key);
     // A token the emulator has granted, as after an earlier authorisation.
     std::string GrantedToken();
+
+    // The REST methods the emulator was asked for, in order.
+    std::vector<std::string> Methods() const;
+    // A parameter of the last call of `method`: "<absent>" when it has none (or there is no call).
+    std::string Param(const std::string& method, const std::string& name) const;
 
     // Parameters of a call to the unsigned echo method (the client signs it all the same).
     static RTMParams EchoParams();

@@ -25,12 +25,9 @@ void FakeHost::Reset() {
     dataDir.clear();
     cookieDir.clear();
     network = NetworkParameters();
-    concurrentSync = false;
     startupDelayPassed = true;
-    messageResult = 0;
     recordComponents = true;
     addedCount = 0;
-    decodeMap.clear();
     logs.clear();
     messages.clear();
     trayStatuses.clear();
@@ -104,7 +101,7 @@ int Corvane_Message(const wchar_t* text, long style, bool returnAtOnce) {
     FakeHost& host = FakeHost::Get();
     std::lock_guard<std::mutex> lock(host.mutex);
     host.messages.push_back({wxString(text ? text : L""), style, returnAtOnce});
-    return host.messageResult;
+    return 0;
 }
 
 void Corvane_SetTrayStatus(int status, const wchar_t* calendarName) {
@@ -158,20 +155,15 @@ void Corvane_GetNetworkParameters(NetworkParameters* network, bool* concurrentSy
     if (network)
         *network = host.network;
     if (concurrentSync)
-        *concurrentSync = host.concurrentSync;
+        *concurrentSync = false;
 }
 
-void Corvane_Decode(wxString& text, const wxString& key) {
+void Corvane_Decode(wxString& text, const wxString& /*key*/) {
     FakeHost& host = FakeHost::Get();
     ++host.decodeCalls;
-    auto found = host.decodeMap.find(text + wxT("|") + key);
-    if (found != host.decodeMap.end()) {
-        text = found->second;
-    } else {
-        std::wstring reversed(text.ToStdWstring());
-        std::reverse(reversed.begin(), reversed.end());
-        text = wxString(reversed);
-    }
+    std::wstring reversed(text.ToStdWstring());
+    std::reverse(reversed.begin(), reversed.end());
+    text = wxString(reversed);
 }
 
 void Corvane_CalculateMD5(const unsigned char* bytes, size_t length, wxString& digest) {

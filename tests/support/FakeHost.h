@@ -47,13 +47,10 @@ class FakeHost {
     wxString dataDir;
     wxString cookieDir;
     NetworkParameters network;
-    bool concurrentSync = false;
     bool startupDelayPassed = true;
-    int messageResult = 0;
-    // When false, components handed over are only counted, and log lines dropped (benchmarks).
+    // When false, components handed over are only counted (benchmarks).
     bool recordComponents = true;
-    // Decoding: the text is reversed unless a mapping is given.
-    std::map<wxString, wxString> decodeMap;
+    // Decoding reverses the text.
 
     // Recorded calls; lock `mutex` when reading while a worker thread runs.
     std::mutex mutex;

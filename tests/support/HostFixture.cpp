@@ -28,12 +28,15 @@ std::vector<std::string> HostFixture::HostArgs(std::vector<std::string> args) co
 }
 
 std::vector<std::string> HostFixture::HostEnv() const {
-    return {"RTM_CALL_SPACING_MS=0", "DISPLAY=", "WAYLAND_DISPLAY="};
+    return {"RTM_CALL_SPACING_MS=" + callSpacing, "DISPLAY=", "WAYLAND_DISPLAY="};
 }
 
 CommandResult HostFixture::Host(std::vector<std::string> args, const std::string& input) {
-    // RunCommand keeps the environment; the shortened spacing goes through it.
-    setenv("RTM_CALL_SPACING_MS", "0", 1);
+    // RunCommand keeps the environment; the spacing goes through it.
+    if (callSpacing.empty())
+        unsetenv("RTM_CALL_SPACING_MS");
+    else
+        setenv("RTM_CALL_SPACING_MS", callSpacing.c_str(), 1);
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     return RunCommand(BuiltProgram("corvane-host"), HostArgs(std::move(args)), input);

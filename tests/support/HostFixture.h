@@ -31,6 +31,8 @@ class HostFixture : public ::testing::Test {
 
     std::unique_ptr<rtmemu::Emulator> emulator;
     std::string dataDir;
+    // RTM_CALL_SPACING_MS for the host; empty: not set, the full second as for the real service.
+    std::string callSpacing = "0";
 };
 
 // The number of lines of `text` that contain `fragment`.

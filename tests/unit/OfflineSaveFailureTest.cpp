@@ -62,64 +62,57 @@ TEST_F(OfflineSaveFailureTest, DirectoryThatCannotBeWrittenKeepsTheStoreModified
     EXPECT_NE(ReadFile(blocked.GetFullPath()).find("UID:1:1"), std::string::npos);
 }
 
-TEST_F(OfflineSaveFailureTest, FailureHalfWayThroughWritingKeepsTheOldFile) {
-    auto offline = OpenWithOldFile();
-    offline->StoreComponent(Todo("1:new").get());
-    const size_t total = oldText.size();
-    offline->SetWriteHook([&](AtomicWriteStep step, size_t written) {
-        return step == AtomicWriteStep::WRITE && written >= total / 2 ? AtomicWriteFault::FAIL
-                                                                      : AtomicWriteFault::PROCEED;
-    });
-    offline->Save(true);
-    EXPECT_EQ(ReadFile(path), oldText);
-    EXPECT_TRUE(offline->IsModified());
-    EXPECT_TRUE(host().HasLog(LOG_ERROR, wxT("Unable to open file \"") + path + wxT("\" for writing.")));
-    EXPECT_FALSE(wxFileExists(AtomicTempPath(path)));
-
-    offline->SetWriteHook({});
-    offline->Save(true);
-    EXPECT_NE(ReadFile(path).find("UID:1:new"), std::string::npos);
-}
-
-// A save cut short at any point (as if the process died there) leaves a file that reads back to
-// either the old or the new store.
-TEST_F(OfflineSaveFailureTest, SaveInterruptedAtAnyPointLeavesOldOrNewFile) {
-    struct Point {
+// A save that fails at any step, or is cut short there (as if the process died), leaves the old
+// file whole and the store modified; a failure cleans up after itself; the next save writes the new
+// content, also over a crash's leftover.
+TEST_F(OfflineSaveFailureTest, SaveFailingOrInterruptedAtAnyPointLeavesTheOldFile) {
+    const struct {
         AtomicWriteStep step;
         double fraction;  // of the text written, for WRITE
-    };
-    const Point points[] = {{AtomicWriteStep::OPEN, 0},    {AtomicWriteStep::WRITE, 0},
-                            {AtomicWriteStep::WRITE, 0.5}, {AtomicWriteStep::WRITE, 0.9},
-                            {AtomicWriteStep::FLUSH, 0},   {AtomicWriteStep::CLOSE, 0},
-                            {AtomicWriteStep::RENAME, 0}};
-    std::string newText;
-    for (const Point& point : points) {
-        SCOPED_TRACE(static_cast<int>(point.step));
-        SCOPED_TRACE(point.fraction);
+        AtomicWriteFault fault;
+    } points[] = {{AtomicWriteStep::OPEN, 0, AtomicWriteFault::FAIL},
+                  {AtomicWriteStep::WRITE, 0.5, AtomicWriteFault::FAIL},
+                  {AtomicWriteStep::FLUSH, 0, AtomicWriteFault::FAIL},
+                  {AtomicWriteStep::CLOSE, 0, AtomicWriteFault::FAIL},
+                  {AtomicWriteStep::RENAME, 0, AtomicWriteFault::FAIL},
+                  {AtomicWriteStep::OPEN, 0, AtomicWriteFault::CRASH},
+                  {AtomicWriteStep::WRITE, 0, AtomicWriteFault::CRASH},
+                  {AtomicWriteStep::WRITE, 0.5, AtomicWriteFault::CRASH},
+                  {AtomicWriteStep::WRITE, 0.9, AtomicWriteFault::CRASH},
+                  {AtomicWriteStep::FLUSH, 0, AtomicWriteFault::CRASH},
+                  {AtomicWriteStep::CLOSE, 0, AtomicWriteFault::CRASH},
+                  {AtomicWriteStep::RENAME, 0, AtomicWriteFault::CRASH}};
+    for (const auto& point : points) {
+        const bool crash = point.fault == AtomicWriteFault::CRASH;
+        SCOPED_TRACE(std::to_string(static_cast<int>(point.step)) + (crash ? " crash " : " fail ") +
+                     std::to_string(point.fraction));
         if (wxFileExists(path))
             wxRemoveFile(path);
         auto offline = OpenWithOldFile();
         offline->StoreComponent(Todo("1:new", "SUMMARY:added\r\n").get());
         offline->RemoveByUid(wxT("1:0"));
+        host().logs.clear();
         offline->SetWriteHook([&](AtomicWriteStep step, size_t written) {
             return step == point.step && written >= point.fraction * oldText.size()
-                       ? AtomicWriteFault::CRASH
+                       ? point.fault
                        : AtomicWriteFault::PROCEED;
         });
         offline->Save(true);
-        const std::string after = ReadFile(path);
-        EXPECT_EQ(after, oldText);
+        EXPECT_EQ(ReadFile(path), oldText);
+        EXPECT_TRUE(offline->IsModified());
+        if (!crash) {
+            EXPECT_FALSE(wxFileExists(AtomicTempPath(path)));
+            EXPECT_TRUE(
+                host().HasLog(LOG_ERROR, wxT("Unable to open file \"") + path + wxT("\" for writing.")));
+        }
 
-        // The next run reads the file whole.
-        host().logs.clear();
-        COfflineCalendar reread(file);
+        COfflineCalendar reread(file);  // the next run reads the file whole
         EXPECT_FALSE(host().HasLog(LOG_ERROR, wxT("for reading")));
         EXPECT_EQ(reread.Components().Size(), 400u);
 
-        // The same save carried through gives the new content, also over the crash's leftover.
         offline->SetWriteHook({});
         offline->Save(true);
-        newText = ReadFile(path);
+        const std::string newText = ReadFile(path);
         EXPECT_NE(newText.find("UID:1:new"), std::string::npos);
         EXPECT_EQ(newText.find("UID:1:0\r\n"), std::string::npos);
         EXPECT_FALSE(wxFileExists(AtomicTempPath(path)));

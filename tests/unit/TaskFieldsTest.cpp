@@ -1,11 +1,7 @@
 #include "convert/TaskFields.h"
-#include "convert/TaskSeries.h"
 #include "tests/support/ConvertFixtures.h"
 #include "tests/support/FakeHost.h"
 
-#include <wx/arrstr.h>
-
-#include <ctime>
 #include <ostream>
 
 void PrintTo(const TaskFields& f, std::ostream* os) {
@@ -90,101 +86,5 @@ TEST_F(TaskFieldsTest, TimesAreSentAsTheirUtcInstant) {
         const TaskFields f = MakeTaskFields(todo);
         EXPECT_EQ(f.due, wxString(c.due)) << c.lines;
         EXPECT_EQ(f.data_note.BeforeFirst(wxT('\n')), wxString(*c.start ? c.start : "Status: 0")) << c.lines;
-    }
-}
-
-namespace {
-
-std::string Escape(const wxString& text) {
-    std::string out;
-    for (char ch : text.utf8_string())
-        out += ch == '&' ? "&amp;" : ch == '<' ? "&lt;" : ch == '"' ? "&quot;" : std::string(1, ch);
-    return out;
-}
-
-// A date-only due as the service stores it: the user's local midnight, in UTC.
-std::string LocalMidnightUtc(const wxString& date) {
-    std::tm local{};
-    local.tm_year = wxAtoi(date.Mid(0, 4)) - 1900;
-    local.tm_mon = wxAtoi(date.Mid(5, 2)) - 1;
-    local.tm_mday = wxAtoi(date.Mid(8, 2));
-    local.tm_isdst = -1;
-    const std::time_t instant = std::mktime(&local);
-    char buffer[32];
-    std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&instant));
-    return buffer;
-}
-
-// The taskseries element the service would hold after an upload of these fields.
-std::string ServiceCopy(const TaskFields& f, const icalcomponent* todo) {
-    std::string xml = "<taskseries id=\"3001\" created=\"2012-04-01T09:00:00Z\" name=\"" + Escape(f.name) +
-                      "\" url=\"" + Escape(f.url) + "\">";
-    if (icalproperty* rule =
-            icalcomponent_get_first_property(const_cast<icalcomponent*>(todo), ICAL_RRULE_PROPERTY)) {
-        icalrecurrencetype recurrence = icalproperty_get_rrule(rule);
-        xml += std::string("<rrule every=\"1\">") + icalrecurrencetype_as_string(&recurrence) + "</rrule>";
-    }
-    xml += "<tags>";
-    for (const wxString& tag : wxSplit(f.tags, wxT(','), 0))
-        xml += "<tag>" + Escape(tag) + "</tag>";
-    xml += "</tags><participants/><notes><note id=\"" + Escape(f.data_note_id) + "\" title=\"C2:data\">" +
-           Escape(f.data_note) + "</note>";
-    if (!f.description.empty())
-        xml += "<note id=\"" + Escape(f.description_note_id) + "\" title=\"C2:description\">" +
-               Escape(f.description) + "</note>";
-    std::string due;
-    if (!f.due.empty())
-        due = f.has_due_time == wxT("0") ? LocalMidnightUtc(f.due) : f.due.utf8_string();
-    xml += "</notes><task id=\"4001\" due=\"" + due + "\" has_due_time=\"" +
-           (f.has_due_time == wxT("1") ? "1" : "0") + "\" completed=\"" +
-           (f.completed ? "2012-06-01T10:00:00Z" : "") + "\" priority=\"" +
-           (f.priority == wxT("0") ? "N" : f.priority.utf8_string()) + "\"/></taskseries>";
-    return xml;
-}
-
-}  // namespace
-
-// The upload compares the fields of the host's to-do with those of the service's copy: a to-do the
-// service already holds must compare equal, or every upload would send unchanged fields again.
-// (A to-do with floating times or without PRIORITY does not: see the notes on the upload.)
-TEST_F(TaskFieldsTest, RoundTripThroughTheServiceKeepsEveryField) {
-    ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
-    const char* const corpus[] = {
-        "SUMMARY:Buy milk\nPRIORITY:0\nX-CORVANE-RTM-DATA-ID:1\n",
-        "SUMMARY:File tax return\nDUE;VALUE=DATE:20120502\nDTSTART;VALUE=DATE:20120425\nLOCATION:Office\n"
-        "STATUS:IN-PROCESS\nPERCENT-COMPLETE:40\nX-CORVANE-LASTALARMACK:20120501T070000Z\n"
-        "X-CORVANE-TASK-POSITION:3\nCATEGORIES:Home "
-        "office\nCATEGORIES:Errands\nRRULE:FREQ=WEEKLY;BYDAY=MO,WE\n"
-        "URL:http://example.com/tax?year=2011&x=1\nDESCRIPTION:Bring the receipts\\nand the forms\n"
-        "X-CORVANE-RTM-DESCRIPTION-ID:61\nPRIORITY:1\nX-CORVANE-RTM-DATA-ID:60\n"
-        "BEGIN:VALARM\nACTION:AUDIO\nTRIGGER:-PT15M\nEND:VALARM\n",
-        "SUMMARY:Pay "
-        "rent\nDUE:20120531T160000Z\nSTATUS:COMPLETED\nPRIORITY:5\nRRULE:FREQ=MONTHLY;BYDAY=-1FR\n"
-        "X-CORVANE-RTM-DATA-ID:70\n",
-        "SUMMARY:Call "
-        "home\nDUE;VALUE=DATE:20121231\nSTATUS:NEEDS-ACTION\nPRIORITY:9\nRRULE:FREQ=DAILY;COUNT=5\n"
-        "CATEGORIES:call_home\nX-CORVANE-RTM-DATA-ID:80\n",
-        "SUMMARY:Caf\xC3\xA9 \xE2\x82\xAC 5 "
-        "\xE6\x97\xA5\xE6\x9C\xAC\nLOCATION:M\xC3\xBCnchen\nSTATUS:CANCELLED\n"
-        "PRIORITY:3\nDESCRIPTION:\xC3\xA9t\xC3\xA9\nX-CORVANE-RTM-DESCRIPTION-ID:91\nX-CORVANE-RTM-DATA-ID:"
-        "90\n"
-        "BEGIN:VALARM\nACTION:DISPLAY\nTRIGGER:PT10M\nEND:VALARM\n",
-        "SUMMARY:Low\nPRIORITY:6\nDTSTART:20120501T080000Z\nDUE:20120501T090000Z\nX-CORVANE-RTM-DATA-ID:"
-        "100\n",
-        "SUMMARY:Quotes \" & <tags> 100%\nPRIORITY:2\nCATEGORIES:a&b\nX-CORVANE-RTM-DATA-ID:110\n",
-        "SUMMARY:Yearly\nDUE;VALUE=DATE:20120229\nRRULE:FREQ=YEARLY;UNTIL=20201231\nPRIORITY:1\n"
-        "STATUS:TENTATIVE\nX-CORVANE-RTM-DATA-ID:120\n",
-        "SUMMARY:Weekday\nDUE;VALUE=DATE:20121029\nRRULE:FREQ=MONTHLY;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=-1\n"
-        "PRIORITY:1\nSTATUS:DRAFT\nX-CORVANE-RTM-DATA-ID:130\n",
-    };
-    for (const char* body : corpus) {
-        IcalPtr todo = ParseTodo(body);
-        ASSERT_TRUE(todo) << body;
-        const TaskFields host = MakeTaskFields(todo.get());
-        XmlElement element(ServiceCopy(host, todo.get()));
-        ASSERT_NE(element.Root(), nullptr) << body;
-        IcalPtr copy(ConvertTaskSeries(element.Root(), wxT("2002"), nullptr));
-        ASSERT_TRUE(copy) << body;
-        EXPECT_EQ(MakeTaskFields(copy.get()), host) << body;
     }
 }
