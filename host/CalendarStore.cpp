@@ -4,6 +4,8 @@
 
 #include <wx/filename.h>
 
+#include <vector>
+
 #include <unistd.h>
 #include <cstdio>
 
@@ -97,11 +99,17 @@ bool CalendarStore::Load(wxString& error) {
         error = wxString::Format(wxT("\"%s\" is not an iCalendar file"), m_Path);
         return false;
     }
+    // The components are taken out of the parsed calendar, not copied: a copy of each costs as
+    // much as the parse.
+    std::vector<icalcomponent*> taken;
     for (icalcomponent* c = icalcomponent_get_first_component(root, ICAL_ANY_COMPONENT); c;
          c = icalcomponent_get_next_component(root, ICAL_ANY_COMPONENT)) {
-        if (icalcomponent_isa(c) == ICAL_VTIMEZONE_COMPONENT)
-            continue;
-        Put(icalcomponent_new_clone(c));
+        if (icalcomponent_isa(c) != ICAL_VTIMEZONE_COMPONENT)
+            taken.push_back(c);
+    }
+    for (icalcomponent* c : taken) {
+        icalcomponent_remove_component(root, c);
+        Put(c);
     }
     icalcomponent_free(root);
     m_Modified = false;
