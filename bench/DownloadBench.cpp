@@ -30,6 +30,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -150,6 +151,29 @@ void SetProcessCounters(benchmark::State& state, double cpuSeconds, double rssBe
     state.counters["peak_rss_MB"] = PeakResidentMegabytes();
 }
 
+// Times one download an iteration, after `prepare` has set up the offline file (untimed); the
+// process's CPU and peak memory go into the counters.
+void MeasureDownloads(benchmark::State& state, Client& client, const icaltimetype& lastRead,
+                      const std::function<void()>& prepare) {
+    double before = 0;
+    double cpu = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        prepare();
+        auto offline = std::make_unique<COfflineCalendar>(client.OfflineFile());
+        before = before ? before : MemoryBeforeDownload();
+        const double cpuBefore = ProcessCpuSeconds();
+        state.ResumeTiming();
+        client.Download(offline.get(), lastRead);
+        state.PauseTiming();
+        cpu += ProcessCpuSeconds() - cpuBefore;
+        offline.reset();
+        state.ResumeTiming();
+    }
+    SetProcessCounters(state, cpu, before);
+    state.counters["tasks"] = static_cast<double>(FakeHost::Get().addedCount) / state.iterations();
+}
+
 // args: the account's size; 0 for the first download (no offline file yet), 1 for every later one.
 void BM_FullDownload(benchmark::State& state) {
     Client client(state.range(0));
@@ -161,24 +185,10 @@ void BM_FullDownload(benchmark::State& state) {
         COfflineCalendar first(client.OfflineFile());
         client.Download(&first, icaltime_null_time());
     }
-    double before = 0;
-    double cpu = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
+    MeasureDownloads(state, client, icaltime_null_time(), [&] {
         if (state.range(1) == 0 && client.OfflineFile().FileExists())
             wxRemoveFile(client.OfflineFile().GetFullPath());
-        auto offline = std::make_unique<COfflineCalendar>(client.OfflineFile());
-        before = before ? before : MemoryBeforeDownload();
-        const double cpuBefore = ProcessCpuSeconds();
-        state.ResumeTiming();
-        client.Download(offline.get(), icaltime_null_time());
-        state.PauseTiming();
-        cpu += ProcessCpuSeconds() - cpuBefore;
-        offline.reset();
-        state.ResumeTiming();
-    }
-    SetProcessCounters(state, cpu, before);
-    state.counters["tasks"] = static_cast<double>(FakeHost::Get().addedCount) / state.iterations();
+    });
 }
 BENCHMARK(BM_FullDownload)
     ->Args({BenchSize(1000), 0})
@@ -223,23 +233,8 @@ void BM_IncrementalDownload(benchmark::State& state) {
     const wxFileName start(IncrementalStartFile(count));
     Client client(count);
     const icaltimetype lastRead = icaltime_from_string(LAST_READ);
-    double before = 0;
-    double cpu = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        wxCopyFile(start.GetFullPath(), client.OfflineFile().GetFullPath());
-        auto offline = std::make_unique<COfflineCalendar>(client.OfflineFile());
-        before = before ? before : MemoryBeforeDownload();
-        const double cpuBefore = ProcessCpuSeconds();
-        state.ResumeTiming();
-        client.Download(offline.get(), lastRead);
-        state.PauseTiming();
-        cpu += ProcessCpuSeconds() - cpuBefore;
-        offline.reset();
-        state.ResumeTiming();
-    }
-    SetProcessCounters(state, cpu, before);
-    state.counters["tasks"] = static_cast<double>(FakeHost::Get().addedCount) / state.iterations();
+    MeasureDownloads(state, client, lastRead,
+                     [&] { wxCopyFile(start.GetFullPath(), client.OfflineFile().GetFullPath()); });
 }
 BENCHMARK(BM_IncrementalDownload)
     ->Arg(BenchSize(10000))
